@@ -1,0 +1,2 @@
+// The spectral brightness calculator (placeholder until the runtime can carry it).
+int main() { return 0; }

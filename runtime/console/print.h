@@ -1,0 +1,16 @@
+// PRINT output: text at the write target's cursor, line ends, zones, control codes.
+#pragma once
+#include <cstdint>
+
+struct rt_string;
+
+extern int32_t controls_off;        // 1: control characters print as glyphs
+extern int32_t label_controls_off;  // same, held by the function-key label line
+
+void print_text(rt_string* text, int32_t line_end);
+void print_newline();
+void print_fit_check(rt_string* item);
+void print_next_zone();
+void print_glyph(uint32_t character);
+void controls_set(int32_t value);
+int32_t controls_get();

@@ -1,0 +1,104 @@
+// Screen pages and text cells: the image record, the image and page tables, and the text statements.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+struct mem_lock;
+
+// One drawing surface (text page or graphics image); fields in this order.
+struct screen_image {
+  mem_lock* lock_handle;       // lock for the image's memory blocks, or null
+  uint64_t lock_id;            // id of that lock; 0 = none
+  uint8_t in_use;              // 1 while the slot holds a live image
+  uint8_t is_text;             // 1: cells of character and attribute (mode 0)
+  uint8_t is_console;          // 1: output goes to standard output
+  uint16_t width;              // text: columns; graphics: pixels
+  uint16_t height;             // text: rows; graphics: pixels
+  uint8_t bytes_per_pixel;     // text: 2 (one cell)
+  uint8_t bits_per_pixel;      // text: 16
+  uint32_t color_mask;         // (1 << bits_per_pixel) - 1; text: 65535
+  uint16_t screen_mode;        // 0 text; 1, 2, 7-13, 32, 256 graphics
+  uint32_t fg_color;           // text: 0-31 (16-31 blinking)
+  uint32_t bg_color;           // text: 0-7
+  uint32_t pen_color;          // graphics drawing colour
+  uint32_t font_id;            // index into the font tables
+  int16_t view_top;            // first row of the scrolling region (1-based)
+  int16_t view_bottom;         // last row of the scrolling region
+  int16_t cursor_col;          // 1-based
+  int16_t cursor_row;          // 1-based
+  uint8_t cursor_visible;      // 1: the renderer draws the text cursor
+  uint8_t cursor_start_line;   // first scan line of the cursor shape
+  uint8_t cursor_end_line;     // last scan line of the cursor shape
+  uint8_t* buffer;             // cells or pixels, row by row
+  uint32_t owner_flags;        // 1 owns palette; 2 screen page; 4 owns buffer
+  uint32_t* palette;           // 256 entries 0xAARRGGBB, or null
+  int32_t transparent_index;   // -1 = none
+  uint8_t alpha_off;           // 1: graphics writes ignore alpha
+  uint8_t wrap_pending;        // 0 none; 1 deferred wrap; 2 also show the cursor on the next row
+  uint8_t glyph_mode;          // graphics PRINT: 1 fg only, 2 bg only, 3 both
+  uint8_t page_state_marker;   // start of the graphics state block copied between pages
+  int32_t viewport[4];         // graphics viewport x1, y1, x2, y2
+  int32_t viewport_offset[2];  // graphics viewport offset x, y
+  float graphics_cursor[2];    // last graphics point
+  uint8_t coord_transform;     // 0 none, 1 viewport clipping, 2 WINDOW scaling
+  float scale[4];              // WINDOW scale x, y, offset x, y
+  float window_coords[4];      // WINDOW x1, y1, x2, y2
+  double draw_angle;           // DRAW turn angle
+  double draw_scale;           // DRAW scale
+  uint8_t page_state_end;      // end of the copied graphics block
+};
+
+constexpr uint32_t owns_palette = 1;
+constexpr uint32_t is_screen_page = 2;
+constexpr uint32_t owns_buffer = 4;
+
+// The one checked way to a text cell: null when the image is not text or the place is outside it.
+uint8_t* text_cell(screen_image* image, int32_t row, int32_t col);
+
+// The three current images: index into the image table and the record (re-pointed when the table grows).
+extern int32_t write_target_index;
+extern screen_image* write_target;
+extern int32_t read_source_index;
+extern screen_image* read_source;
+// The frame builder reads the visual page from another thread.
+extern std::atomic<screen_image*> visual_page;
+extern int32_t visual_page_index;
+extern int32_t active_page_number;
+
+extern int32_t requested_cols, requested_rows, requested_font;  // -1 when nothing is requested
+extern int32_t auto_extend_rows;                                 // LOCATE may switch once to 50 rows
+extern std::atomic<int32_t> frame_build_pause;                   // 0 run, 1 pause asked, 2 paused
+extern std::atomic<int32_t> screen_is_default;                   // 1 after start-up made the first screen
+
+// Image table.
+screen_image* image_at(int32_t index);  // null unless a live image
+int32_t image_slot_new();
+int32_t image_slot_release(int32_t index);
+int32_t image_over_buffer(uint8_t* buffer, int32_t width, int32_t height, int32_t mode);
+int32_t image_new(int32_t width, int32_t height, int32_t mode);
+void palette_restore(screen_image* image);
+void font_select(int32_t font, screen_image* image);
+void page_colors_reset();
+int32_t ensure_page(int32_t page);
+
+// Start-up: fonts, image table, palettes, glyphs, SCREEN 0, then auto_extend_rows = 1.
+void screen_startup();
+
+// Statements (optional arguments come with a `passed` bit mask).
+void screen_set(int32_t mode, int32_t color_switch, int32_t active_page, int32_t visual_page_number,
+                int32_t refresh, int32_t passed);
+void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, int32_t extra2, int32_t passed);
+void color_set(uint32_t foreground, uint32_t background, uint32_t border, int32_t passed);
+void screen_clear(int32_t method, uint32_t color, int32_t passed);
+void cursor_locate(int32_t row, int32_t column, int32_t cursor, int32_t start_line, int32_t end_line,
+                   int32_t passed);
+void view_print_set(int32_t top, int32_t bottom, int32_t passed);
+int32_t cursor_row_get();
+int32_t cursor_col_get(int32_t n);
+void set_write_target(int32_t page_or_handle);
+int32_t get_write_target();
+void set_read_source(int32_t page_or_handle);
+int32_t get_read_source();
+int32_t image_copy(int32_t page_or_handle, int32_t mode, int32_t passed);
+void image_free(int32_t handle, int32_t passed);
+void page_copy(int32_t source, int32_t destination);

@@ -1,0 +1,113 @@
+// The window thread: window creation, the GLUT loop, the request queue and the frame thread.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+// Window state words shared between threads.
+extern std::atomic<int32_t> window_ready;        // 1 once the window exists with its callbacks
+extern std::atomic<int32_t> exit_request_bits;   // bit 0: close button; bit 1: break request
+extern std::atomic<int32_t> exit_trapped;        // the program handles exit requests itself
+extern std::atomic<int32_t> screen_hidden;       // 1: window hidden by the program; no frames built
+extern std::atomic<int32_t> exclusive_request;   // program thread asks the window thread to hold still
+extern std::atomic<int32_t> exclusive_granted;   // window thread holds still until this is 0 again
+extern std::atomic<int32_t> frame_thread_pause;  // 1 asked, 2 paused
+extern std::atomic<double> display_rate;         // frames per second of the window loop
+extern std::atomic<int32_t> auto_display;        // 1 auto, 0 manual, -1 one frame asked in auto mode
+extern std::atomic<int32_t> shell_running;       // an external command runs; the frame thread idles
+extern std::atomic<int32_t> frame_counter;       // frames offered; bit 3 is the blink phase
+extern const char* window_title;                 // the title the program set, or null ("Untitled")
+
+// One-shot event that one thread waits on and another fires.
+struct completion_signal {
+  int32_t done;
+  void* mutex;      // pthread_mutex_t*, heap
+  void* condition;  // pthread_cond_t*, heap
+};
+completion_signal* completion_signal_new();
+void completion_signal_wait(completion_signal* signal);
+void completion_signal_fire(completion_signal* signal);
+void completion_signal_delete(completion_signal* signal);
+
+// A request the window thread carries out for another thread.
+class glut_message {
+ public:
+  completion_signal* completion;
+  explicit glut_message(bool with_completion);
+  virtual ~glut_message();
+  virtual void execute() = 0;
+};
+
+class glut_message_exit_program : public glut_message {
+ public:
+  int32_t exit_code;
+  explicit glut_message_exit_program(int32_t code);
+  void execute() override;
+};
+class glut_message_set_window_title : public glut_message {
+ public:
+  char* title;
+  explicit glut_message_set_window_title(const char* text);
+  ~glut_message_set_window_title() override;
+  void execute() override;
+};
+class glut_message_hide_window : public glut_message {
+ public:
+  glut_message_hide_window();
+  void execute() override;
+};
+class glut_message_show_window : public glut_message {
+ public:
+  glut_message_show_window();
+  void execute() override;
+};
+class glut_message_position_window : public glut_message {
+ public:
+  int32_t x, y;
+  glut_message_position_window(int32_t x, int32_t y);
+  void execute() override;
+};
+class glut_message_iconify_window : public glut_message {
+ public:
+  glut_message_iconify_window();
+  void execute() override;
+};
+class glut_message_get : public glut_message {
+ public:
+  int32_t what;
+  int32_t result;
+  explicit glut_message_get(int32_t what);
+  void execute() override;
+};
+class glut_message_warp_pointer : public glut_message {
+ public:
+  int32_t x, y;
+  glut_message_warp_pointer(int32_t x, int32_t y);
+  void execute() override;
+};
+class glut_message_set_cursor : public glut_message {
+ public:
+  int32_t cursor;
+  explicit glut_message_set_cursor(int32_t cursor);
+  void execute() override;
+};
+
+int send_request(glut_message* request);
+int request_set_window_title(const char* text);
+int request_show_window();
+int request_hide_window();
+int request_position_window(int32_t x, int32_t y);
+int request_iconify_window();
+int request_warp_pointer(int32_t x, int32_t y);
+int request_set_cursor(int32_t cursor);
+int32_t window_get(int32_t what);
+[[noreturn]] void exit_via_window(int32_t status);
+void request_exclusive();
+void release_exclusive();
+
+// Window side of start-up (window thread).
+void create_window(int argc, char** argv);
+void prepare_window(int argc, char** argv);
+[[noreturn]] void run_window_loop(int argc, char** argv);
+void window_idle();
+void drain_requests();
+void window_close_requested();

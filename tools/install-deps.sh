@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only those missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  freeglut3-dev libglew-dev libglu1-mesa-dev libgl-dev libx11-dev libxtst-dev libxext-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth x11-utils
+  console-data gzip
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+# console-data asks about keymaps through debconf; keep it quiet.
+echo 'console-data console-data/keymap/policy select Don'"'"'t touch keymap' | "${sudo_cmd[@]}" debconf-set-selections 2>/dev/null || true
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
