@@ -41,3 +41,37 @@ int32_t func_inclerrorline();
 rt_string* func_inclerrorfile();
 rt_string* func_errormessage(int32_t number, int32_t passed);
 void assert_statement(int32_t condition, rt_string* message, int32_t passed);
+
+// Fatal errors: the box text and title of a number that ends the process at once,
+// or null when the number only becomes pending.
+struct fatal_error_text {
+  const char* message;
+  const char* title;
+};
+bool fatal_error_lookup(int32_t number, fatal_error_text* out);
+
+// 300..315: the dialog offers no way to continue.
+bool error_is_critical(uint32_t number);
+
+// The program's file name as dialog titles show it: everything after the last '/' or '\'.
+const char* program_base_name(const char* path);
+
+// The unhandled-error dialog's two texts, each malloc'ed at exactly its measured size.
+// `location` is "main module" or the include file. Returns false (and nothing allocated)
+// when either buffer cannot be had.
+bool compose_error_dialog(uint32_t number, uint32_t line, const char* location, const char* program_name,
+                          char** message, char** title);
+
+// Trapped events (ON KEY and similar device traps). The calculator defines none, so
+// `trap_handler_switch` stays null and no entry ever has a handler.
+struct event_trap {
+  int32_t code;          // key code (or device code) that triggers the trap
+  int32_t alt_code;      // second code that triggers it (arrow keys of the keypad), 0 = none
+  int32_t handler;       // handler number in the program's switch, 0 = none
+  uint8_t on;            // KEY(n) ON
+  int32_t count;         // triggers not yet handled
+  uint8_t running;       // its handler runs now
+};
+extern event_trap key_traps[32];     // slots 1..31 used
+extern event_trap device_traps[31];  // other device traps
+extern void (*trap_handler_switch)(int32_t handler);  // the program's handler switch, or null

@@ -42,3 +42,42 @@ void chain_handover();
 rt_string* get_current_directory();
 [[noreturn]] void end_program();
 void close_all();
+
+// Exit statuses of the ways the process ends.
+constexpr int exit_status_orderly = 0;          // END, close button, dialog No, critical error
+constexpr int exit_status_no_display_mode = 1;  // no usable display or visual
+constexpr int exit_status_no_handler = 99;      // error-handler jump with no handler
+
+// BASIC timers. Slot 0 is the plain ON TIMER; more slots come with further timers.
+// The event timer thread reads every field while the program thread sets them up.
+struct timer_slot {
+  std::atomic<uint8_t> in_use;    // the slot belongs to a timer
+  std::atomic<int32_t> armed;     // handler number; nonzero once a handler and interval are set
+  std::atomic<uint8_t> active;    // TIMER ON
+  std::atomic<uint8_t> pending;   // 0 idle, 1 an event waits for its handler, 2 the handler runs
+  std::atomic<double> interval;   // seconds between events
+  std::atomic<double> last;       // time of the last event in seconds, 0 = not started
+};
+extern std::atomic<timer_slot*> timer_table;     // slot array (replaced when it grows)
+extern std::atomic<int32_t> timer_slot_count;    // slots in timer_table
+extern std::atomic<int32_t> timer_table_state;   // 0 normal, 1 owner resizing, 2 timer thread stands by
+// Grows the table to `count` slots (program thread); raises fatal 257 when it cannot.
+void timer_table_grow(int32_t count);
+// One scan of the timers at time `now` in seconds (the event timer thread's pass).
+void timer_scan(double now);
+void* event_timer_thread_main(void* unused);
+void* program_thread_main(void* unused);
+
+// The ".tmp" hand-over tag a chaining program appends to the command line.
+extern const char chain_tag[];
+
+// Start-up pieces (each safe to call again).
+void change_to_executable_folder();  // chdir to the folder of /proc/self/exe; failures ignored
+// COMMAND$ text: arguments 1..argc-1 joined by single spaces, empty with fewer than 2.
+// Writes at most `capacity` bytes to `out` (may be null) and returns the full length.
+int64_t command_line_join(int argc, char** argv, char* out, int64_t capacity);
+void command_line_startup(int argc, char** argv);  // builds command_line, keeps argc and argv
+void start_directory_startup();                    // start_directory = the current directory
+void event_traps_startup();                        // ON KEY codes of the key trap table; timer slot 0
+// True when the command line ends in the chain tag and a "chain....tmp" file name.
+bool chain_handover_named(const rt_string* line);

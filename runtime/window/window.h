@@ -15,7 +15,9 @@ extern std::atomic<double> display_rate;         // frames per second of the win
 extern std::atomic<int32_t> auto_display;        // 1 auto, 0 manual, -1 one frame asked in auto mode
 extern std::atomic<int32_t> shell_running;       // an external command runs; the frame thread idles
 extern std::atomic<int32_t> frame_counter;       // frames offered; bit 3 is the blink phase
-extern const char* window_title;                 // the title the program set, or null ("Untitled")
+extern std::atomic<const char*> window_title;    // the title the program set, or null ("Untitled")
+extern std::atomic<int32_t> retrace_in_progress;  // emulated vertical retrace: in progress
+extern std::atomic<int32_t> retrace_seen;         // emulated vertical retrace: happened since last read
 
 // One-shot event that one thread waits on and another fires.
 struct completion_signal {
@@ -111,3 +113,15 @@ void prepare_window(int argc, char** argv);
 void window_idle();
 void drain_requests();
 void window_close_requested();
+
+extern int32_t glut_window_id;  // window thread only: the GLUT window, 0 before it exists
+
+// The four window metrics cached on every idle pass, read without waiting.
+struct window_metrics_record {
+  int32_t x, y, border_width, header_height;
+};
+window_metrics_record window_metrics_get();
+// True for the enumerants window_get answers from the cache.
+bool window_metric_cached(int32_t what);
+// The frame thread: frames, the BIOS tick and the orderly shutdown.
+void* frame_thread_main(void* unused);

@@ -1,0 +1,160 @@
+// CHAIN hand-over (keeps the receiving end: the hand-over file named at the end of the command line).
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "runtime/console/screen.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/lifecycle.h"
+#include "runtime/values/strings.h"
+
+const char chain_tag[] = "(unique-tag:=/@*$+-)";
+
+namespace {
+
+// The hand-over file read whole into memory; every read is checked against its size,
+// so a truncated or damaged file stops the hand-over instead of reading past the end.
+struct handover_reader {
+  std::vector<uint8_t> bytes;
+  size_t position = 0;
+
+  bool read_u32(uint32_t* value) {
+    if (bytes.size() - position < 4) return false;
+    std::memcpy(value, bytes.data() + position, 4);
+    position += 4;
+    return true;
+  }
+  bool read_i32(int32_t* value) {
+    uint32_t raw;
+    if (!read_u32(&raw)) return false;
+    std::memcpy(value, &raw, 4);
+    return true;
+  }
+  bool read_bytes(void* out, size_t count) {
+    if (bytes.size() - position < count) return false;
+    if (count) std::memcpy(out, bytes.data() + position, count);
+    position += count;
+    return true;
+  }
+};
+
+constexpr size_t handover_file_limit = 64u << 20;  // far above any page set a program can hand over
+constexpr uint32_t directory_limit = 65536;
+constexpr size_t image_record_bytes = 192;
+
+bool load_file(const char* name, std::vector<uint8_t>* out) {
+  FILE* file = std::fopen(name, "rb");
+  if (!file) return false;
+  bool ok = std::fseek(file, 0, SEEK_END) == 0;
+  long size = ok ? std::ftell(file) : -1;
+  ok = ok && size >= 0 && static_cast<size_t>(size) <= handover_file_limit && std::fseek(file, 0, SEEK_SET) == 0;
+  if (ok) {
+    out->resize(static_cast<size_t>(size));
+    ok = std::fread(out->data(), 1, out->size(), file) == out->size();
+  }
+  std::fclose(file);
+  return ok;
+}
+
+// Applies the screen records; returns at the first record it cannot read or apply.
+void apply_screen_records(handover_reader* reader) {
+  uint32_t tag;
+  if (!reader->read_u32(&tag)) return;
+  if (tag == 256) {
+    int32_t mode;
+    if (!reader->read_i32(&mode)) return;
+    if (mode) screen_set(mode, 0, 0, 0, 0, 1);
+    if (pending_error || !reader->read_u32(&tag)) return;
+    if (tag == 258) {
+      int32_t columns, rows;
+      if (!reader->read_i32(&columns) || !reader->read_i32(&rows)) return;
+      screen_width(0, columns, rows, 0, 0, 2 | 4);
+      if (pending_error || !reader->read_u32(&tag)) return;
+    }
+  }
+  if (tag == 257) return;  // an image as the screen needs the graphics subsystem: stop here
+  if (tag == 259) {
+    int32_t font;
+    if (!reader->read_i32(&font)) return;
+    if (write_target) font_select(font, write_target);
+    if (pending_error || !reader->read_u32(&tag)) return;
+  }
+  while (tag == 260) {
+    int32_t page_number;
+    if (!reader->read_i32(&page_number) || page_number < 0 || page_number > 255) return;
+    int32_t index = ensure_page(page_number);
+    screen_image* page = pending_error ? nullptr : image_at(index);
+    if (!page || !page->buffer) return;
+    size_t count = static_cast<size_t>(page->width) * page->height * page->bytes_per_pixel;
+    if (!reader->read_bytes(page->buffer, count)) return;
+    uint8_t record[image_record_bytes];
+    // The sender's image record carries its own pointers; the local page keeps its state.
+    if (!reader->read_bytes(record, sizeof record)) return;
+    if (!reader->read_u32(&tag)) return;
+  }
+  if (tag == 261) {
+    int32_t active, visible;
+    if (!reader->read_i32(&active) || !reader->read_i32(&visible)) return;
+    if (write_target) screen_set(write_target->screen_mode, 0, active, visible, 0, 1 | 4 | 8);
+    if (pending_error || !reader->read_u32(&tag)) return;
+  }
+  if (tag == 262) {
+    uint32_t colours[256];
+    if (!reader->read_bytes(colours, sizeof colours)) return;
+    screen_image* page = visual_page.load();
+    if (page && page->palette) std::memcpy(page->palette, colours, sizeof colours);
+    uint32_t trailer;
+    reader->read_u32(&trailer);
+  }
+}
+
+// Drops `count` characters from the end of command_line.
+void shorten_command_line(int32_t count) {
+  int32_t length = command_line->len - count;
+  if (length < 0) length = 0;
+  rt_string* text = string_new(length, true);  // may move heap strings: re-read command_line->chars
+  std::memcpy(text->chars, command_line->chars, static_cast<size_t>(length));
+  string_assign(command_line, text);
+}
+
+}  // namespace
+
+bool chain_handover_named(const rt_string* line) {
+  if (!line || line->len < 32) return false;
+  const char* text = reinterpret_cast<const char*>(line->chars);
+  int32_t length = line->len;
+  if (std::memcmp(text + length - 4, ".tmp", 4) != 0) return false;
+  if (std::memcmp(text + length - 32, chain_tag, 20) != 0) return false;
+  return std::memcmp(text + length - 12, "chain", 5) == 0;
+}
+
+void chain_handover() {
+  if (!chain_handover_named(command_line)) return;
+  char name[13];
+  std::memcpy(name, command_line->chars + command_line->len - 12, 12);
+  name[12] = 0;
+
+  handover_reader reader;
+  std::vector<char> directory;
+  if (load_file(name, &reader.bytes)) {
+    uint32_t ignored, directory_length;
+    if (reader.read_u32(&ignored) && reader.read_u32(&directory_length) && directory_length < directory_limit) {
+      directory.resize(directory_length + 1, 0);
+      if (reader.read_bytes(directory.data(), directory_length)) {
+        directory[directory_length] = 0;
+        apply_screen_records(&reader);
+      } else {
+        directory.clear();
+      }
+    }
+    std::remove(name);
+  }
+  if (!directory.empty() && directory[0] && chdir(directory.data()) != 0) {
+    // the current directory stays
+  }
+  shorten_command_line(32);
+  if (command_line->len > 0) shorten_command_line(1);
+}

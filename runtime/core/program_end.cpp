@@ -1,0 +1,72 @@
+// END (keeps the end of the program: the closing prompt, the key wait and the hand-over to shutdown).
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/console/fonts.h"
+#include "runtime/console/print.h"
+#include "runtime/console/screen.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/lifecycle.h"
+#include "runtime/values/strings.h"
+#include "runtime/window/keyboard.h"
+#include "runtime/window/window.h"
+
+namespace {
+
+// Rows of text the page shows: cells on a text page, pixel height / font height otherwise.
+int32_t text_rows_of(const screen_image* page) {
+  if (page->is_text) return page->height;
+  int32_t font_rows = (page->font_id < 49) ? font_height[page->font_id] : 0;
+  return font_rows > 0 ? page->height / font_rows : page->height;
+}
+
+bool key_waits() {
+  rt_string* key = read_key();
+  return key && key->len > 0;
+}
+
+}  // namespace
+
+void close_all() {
+  if (pending_error) return;
+  // No file, device or connection handles exist in this runtime: nothing to close.
+}
+
+void end_program() {
+  program_ended = 1;
+  close_all();
+  exit_trapped = 0;  // a close click during the wait ends the program
+  if (!screen_hidden) {
+    uint32_t mark = temp_count;
+    screen_image* page = visual_page.load();
+    if (page) {
+      write_target = page;
+      write_target_index = visual_page_index;
+      int32_t rows = text_rows_of(page);
+      view_print_set(rows, rows, 3);
+      print_newline();
+      print_text(string_from_text("Press any key to continue"), 0);
+    }
+    string_release_temporaries(mark, 0);
+    // Keys typed before END never answer the prompt.
+    while (key_waits()) {
+      string_release_temporaries(mark, 0);
+      sleep_ms(0);
+    }
+    string_release_temporaries(mark, 0);
+    auto_display = 1;
+    for (;;) {
+      sleep_ms(100);
+      if (stop_all) park_program_thread();
+      bool answered = key_waits();
+      string_release_temporaries(mark, 0);
+      if (answered) break;
+    }
+  } else if (has_console) {
+    std::fputs("\nPress enter to continue", stdout);
+    std::fflush(stdout);
+    std::getchar();
+  }
+  close_requested = 1;
+  park_program_thread();
+}

@@ -1,0 +1,120 @@
+// Threads and timers (keeps thread start-up, sleeping, the timer table and the event timer thread).
+#include <pthread.h>
+#include <time.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include "runtime/core/errors.h"
+#include "runtime/core/lifecycle.h"
+
+// Timer state: the program thread owns the table, the event timer thread scans it.
+std::atomic<timer_slot*> timer_table{new timer_slot[1]()};  // slot 0 = plain ON TIMER; never freed
+std::atomic<int32_t> timer_slot_count{1};                    // slots in timer_table
+std::atomic<int32_t> timer_table_state{0};                   // resize handshake
+
+namespace {
+
+struct thread_start_record {
+  void* (*function)(void*);
+  void* argument;
+};
+
+void* thread_trampoline(void* raw) {
+  thread_start_record* record = static_cast<thread_start_record*>(raw);
+  void* (*function)(void*) = record->function;
+  void* argument = record->argument;
+  delete record;
+  function(argument);
+  return nullptr;
+}
+
+double monotonic_seconds() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  int64_t milliseconds = static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+  return 0.001 * static_cast<double>(milliseconds);
+}
+
+}  // namespace
+
+void start_thread(uint64_t* handle_cell, void* (*function)(void*), void* argument) {
+  static_assert(sizeof(pthread_t) <= sizeof(uint64_t), "thread handle must fit its cell");
+  thread_start_record* record = new thread_start_record{function, argument};
+  pthread_t thread;
+  pthread_create(&thread, nullptr, thread_trampoline, record);
+  if (handle_cell) *handle_cell = static_cast<uint64_t>(thread);
+}
+
+void sleep_ms(uint32_t milliseconds) {
+  if (milliseconds == 0) {
+    sched_yield();
+    return;
+  }
+  timespec span;
+  span.tv_sec = milliseconds / 1000;
+  span.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+  nanosleep(&span, nullptr);
+}
+
+void timer_scan(double now) {
+  timer_slot* slots = timer_table.load();
+  int32_t count = timer_slot_count.load();
+  for (int32_t i = 0; i < count; ++i) {
+    if (timer_table_state.load() == 1) return;  // the owner is resizing; the caller restarts
+    timer_slot& slot = slots[i];
+    if (!slot.in_use || !slot.armed || !slot.active || slot.pending) continue;
+    double last = slot.last;
+    double interval = slot.interval;
+    if (last == 0) {
+      slot.last = now;  // first start
+      continue;
+    }
+    if (now - last > interval) {
+      last += interval;
+      if (std::fabs(now - last) >= interval) last = now;  // skip missed periods
+      slot.last = last;
+      slot.pending = 1;
+      event_pending = 1;
+    }
+  }
+}
+
+void timer_table_grow(int32_t count) {
+  int32_t old_count = timer_slot_count.load();
+  if (count <= old_count) return;
+  timer_slot* grown = new (std::nothrow) timer_slot[count]();
+  if (!grown) raise_error(257);
+  // Stop the event timer thread's scans while the table changes hands.
+  timer_table_state = 1;
+  if (threads_started && !stop_all)
+    while (timer_table_state.load() != 2 && !stop_all) sleep_ms(1);
+  timer_slot* old = timer_table.load();
+  for (int32_t i = 0; i < old_count; ++i) {
+    grown[i].in_use = old[i].in_use.load();
+    grown[i].armed = old[i].armed.load();
+    grown[i].active = old[i].active.load();
+    grown[i].pending = old[i].pending.load();
+    grown[i].interval = old[i].interval.load();
+    grown[i].last = old[i].last.load();
+  }
+  timer_table = grown;
+  timer_slot_count = count;
+  // The old array stays: the timer thread or a trap dispatch may still hold its address.
+  timer_table_state = 0;
+}
+
+void* event_timer_thread_main(void*) {
+  while (!stop_all) {
+    int32_t state = timer_table_state.load();
+    if (state == 1) {
+      timer_table_state = 2;
+    } else if (state == 0) {
+      timer_scan(monotonic_seconds());
+    }
+    sleep_ms(1);
+  }
+  threads_done.fetch_or(2);
+  return nullptr;
+}

@@ -1,0 +1,160 @@
+// Window thread (keeps the window state words, window creation, the close button and the GLUT loop).
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+#include <X11/Xlibint.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "runtime/core/lifecycle.h"
+#include "runtime/core/message_box.h"
+#include "runtime/window/keyboard.h"
+#include "runtime/window/renderer.h"
+#include "runtime/window/window.h"
+
+// Window state words shared between the threads.
+std::atomic<int32_t> window_ready{0};          // window made and callbacks registered
+std::atomic<int32_t> exit_request_bits{0};     // bit 0 close button, bit 1 break
+std::atomic<int32_t> exit_trapped{0};          // the program handles exit requests
+std::atomic<int32_t> screen_hidden{0};         // window hidden by the program
+std::atomic<int32_t> exclusive_request{0};     // program thread asks the window thread to hold still
+std::atomic<int32_t> exclusive_granted{0};     // window thread holds still while 1
+std::atomic<int32_t> frame_thread_pause{0};    // 1 asked, 2 paused
+std::atomic<double> display_rate{60.0};        // window loop passes per second
+std::atomic<int32_t> auto_display{1};          // 1 auto, 0 manual, -1 one frame asked
+std::atomic<int32_t> shell_running{0};         // an external command runs
+std::atomic<int32_t> frame_counter{0};         // frames offered; bit 3 blinks
+std::atomic<const char*> window_title{nullptr};  // program's title, null = "Untitled"
+
+namespace {
+
+uint64_t* const frame_thread_handle = new uint64_t(0);  // zeroed handle cell, never freed
+
+// Close-button interception (window thread only).
+Atom wm_protocols_atom = 0;
+Atom wm_delete_window_atom = 0;
+Bool (*previous_client_message_converter)(Display*, XEvent*, xEvent*) = nullptr;
+
+void ignore_toolkit_message(const char*, va_list) {}
+
+void mouse_ignored(int, int, int, int) {}
+void motion_ignored(int, int) {}
+void wheel_ignored(int, int, int, int) {}
+
+void pointer_entry(int state) {
+  if (state == GLUT_LEFT) release_held_modifiers();
+}
+
+// Stock freeglut destroys the window when the window manager's delete message
+// arrives, whatever the close action says. Catching the message as Xlib converts
+// it keeps the window: the close button only sets bit 0 of exit_request_bits.
+Bool convert_client_message(Display* display, XEvent* event, xEvent* wire) {
+  Bool keep = previous_client_message_converter ? previous_client_message_converter(display, event, wire) : True;
+  if (keep && event->type == ClientMessage && event->xclient.message_type == wm_protocols_atom &&
+      static_cast<Atom>(event->xclient.data.l[0]) == wm_delete_window_atom) {
+    window_close_requested();
+    return False;  // dropped: the toolkit never sees it
+  }
+  return keep;
+}
+
+void intercept_close_button() {
+  Display* display = glXGetCurrentDisplay();
+  if (!display) return;
+  wm_protocols_atom = XInternAtom(display, "WM_PROTOCOLS", False);
+  wm_delete_window_atom = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  LockDisplay(display);
+  previous_client_message_converter = XESetWireToEvent(display, ClientMessage, convert_client_message);
+  UnlockDisplay(display);
+}
+
+// glutInit with the do-nothing error handler crashes without a display; check first.
+void require_display() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display) {
+    XCloseDisplay(display);
+    return;
+  }
+  const char* name = std::getenv("DISPLAY");
+  if (name && *name)
+    std::fprintf(stderr, "brightness: cannot open X display %s\n", name);
+  else
+    std::fprintf(stderr, "brightness: cannot open X display\n");
+  std::exit(exit_status_no_display_mode);
+}
+
+}  // namespace
+
+void window_close_requested() { exit_request_bits.fetch_or(1); }
+
+void create_window(int argc, char** argv) {
+  glutInitWarningFunc(ignore_toolkit_message);
+  glutInitErrorFunc(ignore_toolkit_message);
+  require_display();
+  int toolkit_argc = argc;
+  glutInit(&toolkit_argc, argv);
+  glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+  glutInitWindowSize(640, 400);
+  if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) std::exit(exit_status_no_display_mode);
+  glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
+  const char* title = window_title.load();
+  glut_window_id = glutCreateWindow(title ? title : "Untitled");
+  GLenum glew_status = glewInit();
+  if (glew_status != GLEW_OK) alert("%s", reinterpret_cast<const char*>(glewGetErrorString(glew_status)));
+  if (glewIsSupported("GL_EXT_framebuffer_object")) framebuffer_objects = 1;
+
+  glutDisplayFunc(present_frame);
+  glutIdleFunc(window_idle);
+  glutKeyboardFunc(keyboard_callback);
+  glutKeyboardUpFunc(keyboard_up_callback);
+  glutSpecialFunc(special_callback);
+  glutSpecialUpFunc(special_up_callback);
+  glutMouseFunc(mouse_ignored);
+  glutMotionFunc(motion_ignored);
+  glutPassiveMotionFunc(motion_ignored);
+  glutReshapeFunc(window_reshaped);
+  glutMouseWheelFunc(wheel_ignored);
+  glutEntryFunc(pointer_entry);
+  glutCloseFunc(window_close_requested);
+  intercept_close_button();
+}
+
+void prepare_window(int argc, char** argv) {
+  if (screen_hidden) return;  // made when the program first shows its screen
+  create_window(argc, argv);
+  window_ready = 1;
+}
+
+void run_window_loop(int argc, char** argv) {
+  start_thread(frame_thread_handle, frame_thread_main, nullptr);
+  if (window_ready.load() != 1) {
+    while (screen_hidden) sleep_ms(16);
+    create_window(argc, argv);
+    window_ready = 1;
+  }
+  glutMainLoop();
+  std::exit(exit_status_orderly);
+}
+
+void window_idle() {
+  drain_requests();
+  if (exclusive_request) {
+    exclusive_granted = 1;
+    exclusive_request = 0;
+    while (exclusive_granted) sleep_ms(1);
+  }
+  glutPostRedisplay();
+  double rate = display_rate.load();
+  int32_t pause = rate > 0 ? static_cast<int32_t>(1000.0 / rate) : 16;
+  sleep_ms(pause < 1 ? 1 : static_cast<uint32_t>(pause));
+}
+
+void request_exclusive() {
+  exclusive_request = 1;
+  while (exclusive_granted.load() != 1) sleep_ms(1);
+}
+
+void release_exclusive() { exclusive_granted = 0; }
