@@ -1,0 +1,380 @@
+// Frame builder (keeps the three software frame slots and paints the visual text page into them).
+#include <sched.h>
+
+#include <cstring>
+#include <mutex>
+#include <new>
+
+#include "runtime/console/fonts.h"
+#include "runtime/console/screen.h"
+#include "runtime/core/message_box.h"
+#include "runtime/window/renderer.h"
+#include "runtime/window/window.h"
+
+// The slots shared with the presenter; all free, nothing painted yet.
+software_frame software_frames[3] = {
+    {{1}, {0}, nullptr, 0, 0, 0},
+    {{1}, {0}, nullptr, 0, 0, 0},
+    {{1}, {0}, nullptr, 0, 0, 0},
+};
+std::atomic<int64_t> next_frame_order{1};  // order of the next frame; the presenter treats 0 as "none"
+std::atomic<int64_t> last_frame_order{0};  // order of the frame last finished or given back
+int32_t previous_frame_valid = 0;          // 0: paint the next frame in full
+int32_t blink_enabled = 1;                 // 1: attribute bit 7 means blink
+
+namespace {
+
+// Comparison memory of the builder: what the last painted frame showed.
+uint8_t* previous_cells = nullptr;        // cell bytes as last painted (character, attribute)
+size_t previous_cells_size = 0;           // bytes in previous_cells (columns x rows x 2)
+uint8_t* current_cells = nullptr;         // this frame's snapshot of the page, same size
+uint32_t previous_palette[256];           // palette used for the last frame
+int32_t previous_blink_phase = 0;         // blink phase of the last frame
+int32_t previous_cursor_phase = 0;        // cursor phase of the last frame
+int32_t previous_cursor_x = -1;           // cursor cell of the last frame (0-based)
+int32_t previous_cursor_y = -1;
+int32_t previous_cursor_look = -1;        // visibility and shape of the last frame's cursor
+int32_t previous_blink_enabled = 1;       // blink_enabled when the last frame was painted
+
+// The frame thread builds automatically and the program thread on demand; the two never
+// build at the same time.
+std::mutex& builder_mutex = *new std::mutex;
+
+// A screen statement asked the builder to hold still: say so and let it run.
+void acknowledge_pause() {
+  int32_t asked = 1;
+  if (frame_builder_lock.compare_exchange_strong(asked, 2)) sched_yield();
+}
+
+// Claims a slot for building: the oldest ready one, unless a free one exists (the last
+// free one wins). Returns -1 when every slot is busy.
+int claim_slot() {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    int chosen = -1;
+    int32_t seen = 0;
+    int64_t lowest = next_frame_order.load();
+    for (int i = 0; i < 3; ++i) {
+      int64_t order = software_frames[i].order.load();
+      if (software_frames[i].state.load() == 3 && order < lowest) {
+        chosen = i;
+        seen = 3;
+        lowest = order;
+      }
+    }
+    for (int i = 0; i < 3; ++i) {
+      if (software_frames[i].state.load() == 1) {
+        chosen = i;
+        seen = 1;
+      }
+    }
+    if (chosen < 0) return -1;
+    // The presenter may take a ready slot at the same moment; then look again.
+    if (software_frames[chosen].state.compare_exchange_strong(seen, 2)) return chosen;
+  }
+  return -1;
+}
+
+// The newest finished frame other than `self`, or -1.
+int newest_finished_slot(int self) {
+  int found = -1;
+  int64_t highest = -1;
+  for (int i = 0; i < 3; ++i) {
+    if (i == self) continue;
+    int32_t state = software_frames[i].state.load();
+    int64_t order = software_frames[i].order.load();
+    if ((state == 3 || state == 4) && order > highest) {
+      found = i;
+      highest = order;
+    }
+  }
+  return found;
+}
+
+bool ensure_comparison_buffers(size_t size) {
+  if (size == previous_cells_size && previous_cells) return true;
+  uint8_t* cells = new (std::nothrow) uint8_t[size];
+  uint8_t* snapshot = new (std::nothrow) uint8_t[size];
+  if (!cells || !snapshot) {
+    delete[] cells;
+    delete[] snapshot;
+    return false;
+  }
+  delete[] previous_cells;
+  delete[] current_cells;
+  previous_cells = cells;
+  current_cells = snapshot;
+  previous_cells_size = size;
+  return true;
+}
+
+bool ensure_pixels(software_frame& slot, int32_t width, int32_t height) {
+  int64_t bytes = int64_t(width) * height * 4;
+  if (bytes > INT32_MAX) return false;
+  if (!slot.pixels || slot.capacity < bytes) {
+    uint32_t* pixels = new (std::nothrow) uint32_t[size_t(width) * height];
+    if (!pixels) return false;
+    delete[] slot.pixels;
+    slot.pixels = pixels;
+    slot.capacity = int32_t(bytes);
+  }
+  slot.width = width;
+  slot.height = height;
+  return true;
+}
+
+// What the cursor looks like, so that a change of visibility or shape repaints its cell.
+int32_t cursor_look(const screen_image* page) {
+  return (page->cursor_visible ? 1 : 0) | (page->cursor_start_line << 1) | (page->cursor_end_line << 9);
+}
+
+// Paints one cell: the glyph in its colours, then the cursor lines when they show.
+void paint_cell(uint32_t* pixels, int32_t frame_width, const glyph_geometry& glyph, int32_t column,
+                int32_t row, uint8_t character, uint8_t attribute, const uint32_t* palette, int32_t blink_phase,
+                bool draw_cursor, int32_t cursor_first, int32_t cursor_count) {
+  int32_t foreground = attribute & 15;
+  int32_t background;
+  bool blinking = false;
+  if (blink_enabled) {
+    background = (attribute >> 4) & 7;
+    blinking = (attribute & 0x80) != 0;
+  } else {
+    background = attribute >> 4;
+  }
+  uint32_t background_colour = palette[background];
+  uint32_t foreground_colour = palette[blinking && blink_phase ? background : foreground];
+  uint32_t* origin = pixels + size_t(row) * glyph.height * frame_width + size_t(column) * glyph.width;
+  const uint8_t* rows = glyph.source + size_t(character) * glyph.stride;
+  for (int32_t y = 0; y < glyph.height; ++y) {
+    const uint8_t* source = rows + y * 8;
+    uint32_t* line = origin + size_t(y) * frame_width;
+    if (glyph.doubled) {
+      for (int32_t x = 0; x < 8; ++x) line[2 * x] = line[2 * x + 1] = source[x] ? foreground_colour : background_colour;
+    } else {
+      for (int32_t x = 0; x < 8; ++x) line[x] = source[x] ? foreground_colour : background_colour;
+    }
+  }
+  if (!draw_cursor) return;
+  uint32_t cursor_colour = palette[foreground];
+  for (int32_t y = cursor_first; y < cursor_first + cursor_count; ++y) {
+    uint32_t* line = origin + size_t(y) * frame_width;
+    for (int32_t x = 0; x < glyph.width; ++x) line[x] = cursor_colour;
+  }
+}
+
+// Gives an unneeded slot back; the presenter still sees that a frame was offered.
+void give_back(int slot, int64_t order) {
+  software_frames[slot].state.store(1);
+  last_frame_order.store(order);
+}
+
+// Steps 2 to 12 of a build: claim a slot, paint what changed, publish or give back.
+void build_text_frame() {
+  int slot_index = claim_slot();
+  if (slot_index < 0) {
+    alert("Software frame buffer: Failed to find available frame");
+    return;
+  }
+  software_frame& slot = software_frames[slot_index];
+  int64_t order = next_frame_order.fetch_add(1);
+  slot.order.store(order);
+
+  screen_image* page = visual_page.load();
+  glyph_geometry glyph;
+  if (!page || !page->is_text || !page->palette || !glyph_geometry_for(page->font_id, &glyph)) {
+    give_back(slot_index, order);
+    return;
+  }
+  int32_t columns = page->width, rows = page->height;
+  const uint8_t* first_cell = text_cell(page, 1, 1);
+  if (columns <= 0 || rows <= 0 || !first_cell || !text_cell(page, rows, columns)) {
+    give_back(slot_index, order);
+    return;
+  }
+  int32_t width = columns * glyph.width, height = rows * glyph.height;
+
+  bool compare = previous_frame_valid != 0 && blink_enabled == previous_blink_enabled;
+  size_t cells_size = size_t(columns) * rows * 2;
+  if (cells_size != previous_cells_size || !previous_cells) {
+    if (!ensure_comparison_buffers(cells_size)) {
+      give_back(slot_index, order);
+      return;
+    }
+    compare = false;
+  }
+  int32_t software_layer = layer_order[0];
+  if ((software_layer < 1 || software_layer > 4) && compare) {
+    give_back(slot_index, order);
+    return;
+  }
+
+  if (!compare) {
+    std::memcpy(previous_palette, page->palette, sizeof previous_palette);
+  } else if (std::memcmp(previous_palette, page->palette, sizeof previous_palette) != 0) {
+    std::memcpy(previous_palette, page->palette, sizeof previous_palette);
+    compare = false;
+  }
+
+  // One snapshot of the cells: the program thread may be printing meanwhile, and the
+  // test and the paint below must agree on what they saw.
+  std::memcpy(current_cells, first_cell, cells_size);
+  int32_t phase = (frame_counter.load() >> 3) & 1;
+  int32_t cursor_x = page->cursor_col - 1, cursor_y = page->cursor_row - 1;
+  if (page->wrap_pending == 2 && cursor_y < rows - 1) {
+    cursor_x = 0;
+    cursor_y += 1;
+  }
+  int32_t look = cursor_look(page);
+  bool cursor_moved = cursor_x != previous_cursor_x || cursor_y != previous_cursor_y;
+  bool cursor_changed = phase != previous_cursor_phase || look != previous_cursor_look;
+  bool redraw = !compare || std::memcmp(current_cells, previous_cells, cells_size) != 0 ||
+                phase != previous_blink_phase || cursor_changed || cursor_moved;
+  if (!redraw) {
+    give_back(slot_index, order);
+    return;
+  }
+
+  if (!ensure_pixels(slot, width, height)) {
+    give_back(slot_index, order);
+    return;
+  }
+  if (compare) {
+    int source = newest_finished_slot(slot_index);
+    if (source < 0) {
+      alert("Text Screen Update: Failed to locate previous frame's data for comparison");
+      compare = false;
+    } else if (software_frames[source].width != width || software_frames[source].height != height ||
+               !software_frames[source].pixels) {
+      compare = false;  // a frame of another size holds nothing to reuse
+    } else {
+      std::memcpy(slot.pixels, software_frames[source].pixels, size_t(width) * height * 4);
+    }
+  }
+
+  int32_t cursor_first = 0, cursor_count = 0;
+  if (page->cursor_visible && phase)
+    cursor_lines(page->cursor_start_line, page->cursor_end_line, glyph.height, &cursor_first, &cursor_count);
+  const uint32_t* palette = previous_palette;
+  for (int32_t row = 0; row < rows; ++row) {
+    for (int32_t column = 0; column < columns; ++column) {
+      size_t at = (size_t(row) * columns + column) * 2;
+      uint8_t character = current_cells[at], attribute = current_cells[at + 1];
+      bool is_cursor = column == cursor_x && row == cursor_y;
+      if (compare) {
+        bool was_cursor = column == previous_cursor_x && row == previous_cursor_y;
+        if (character == previous_cells[at] && attribute == previous_cells[at + 1] &&
+            (!(attribute & 0x80) || phase == previous_blink_phase) && (!is_cursor || !cursor_changed) &&
+            (!was_cursor || !cursor_moved))
+          continue;
+      }
+      previous_cells[at] = character;
+      previous_cells[at + 1] = attribute;
+      paint_cell(slot.pixels, width, glyph, column, row, character, attribute, palette, phase,
+                 is_cursor && cursor_count > 0, cursor_first, cursor_count);
+    }
+  }
+
+  previous_blink_phase = phase;
+  previous_cursor_phase = phase;
+  previous_cursor_x = cursor_x;
+  previous_cursor_y = cursor_y;
+  previous_cursor_look = look;
+  previous_blink_enabled = blink_enabled;
+  previous_frame_valid = 1;
+  slot.state.store(3);
+  last_frame_order.store(order);
+}
+
+}  // namespace
+
+bool glyph_geometry_for(uint32_t font_id, glyph_geometry* out) {
+  switch (font_id) {
+    case 8: *out = {8, 8, glyphs_8x8, 64, 0}; return true;
+    case 9: *out = {16, 8, glyphs_8x8, 64, 1}; return true;
+    case 14: *out = {8, 14, glyphs_8x16 + 8, 128, 0}; return true;
+    case 15: *out = {16, 14, glyphs_8x16 + 8, 128, 1}; return true;
+    case 16: *out = {8, 16, glyphs_8x16, 128, 0}; return true;
+    case 17: *out = {16, 16, glyphs_8x16, 128, 1}; return true;
+    default: return false;
+  }
+}
+
+void cursor_lines(int32_t start, int32_t end, int32_t height, int32_t* first, int32_t* count) {
+  // Bottom-anchored shapes sit on line 14 of a 16-line cell, like the hardware cursor.
+  int32_t bottom = height == 16 ? 14 : height - 1;
+  int32_t from = 0, lines = 0;
+  auto at_bottom = [&](int32_t n) { from = bottom - n + 1; lines = n; };
+  auto to_bottom = [&](int32_t x) { from = x; lines = x < height ? height - x : 0; };
+  if (end == 0) {
+    if (start == 0) lines = 1;  // line 0 only
+  } else if (end < start) {
+    to_bottom(end);
+  } else if (start == end) {
+    if (start <= 3) {
+      from = start;
+      lines = 1;
+    } else {
+      at_bottom(1);
+    }
+  } else if (start <= 1) {
+    if (end <= 3) {
+      from = start;
+      lines = end - start + 1;
+    } else {
+      to_bottom(start);
+    }
+  } else if (start == 2) {
+    if (end == 3) {
+      from = 2;
+      lines = 2;
+    } else if (end == 4) {
+      at_bottom(3);
+    } else {
+      to_bottom(2);
+    }
+  } else if (end == start + 1) {
+    at_bottom(2);
+  } else if (end == start + 2) {
+    at_bottom(3);
+  } else {
+    from = height - height / 2;  // the lower half, ending on the last line
+    lines = height / 2;
+  }
+  // Never outside the cell, whatever the font height.
+  if (from < 0) {
+    lines += from;
+    from = 0;
+  }
+  if (from + lines > height) lines = height - from;
+  if (lines < 0) lines = 0;
+  *first = from;
+  *count = lines;
+}
+
+void build_frame() {
+  acknowledge_pause();
+  {
+    std::lock_guard<std::mutex> hold(builder_mutex);
+    // A hidden screen gets no frames, but a frame asked for must still be answered below.
+    if (screen_hidden.load() != 1 && frame_builder_lock.load() == 0) build_text_frame();
+  }
+  acknowledge_pause();
+  int32_t asked = -1;
+  auto_display.compare_exchange_strong(asked, 0);
+}
+
+void renderer_reset() {
+  std::lock_guard<std::mutex> hold(builder_mutex);
+  for (software_frame& slot : software_frames) {
+    slot.state.store(1);
+    slot.order.store(0);
+    delete[] slot.pixels;
+    slot.pixels = nullptr;
+    slot.width = slot.height = slot.capacity = 0;
+  }
+  next_frame_order.store(1);
+  last_frame_order.store(0);
+  previous_frame_valid = 0;
+  previous_cursor_x = previous_cursor_y = -1;
+  previous_cursor_look = -1;
+  presenter_reset();
+}

@@ -1,0 +1,305 @@
+// Frame presenter (keeps the window's size policy and draws the newest software frame as a texture).
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "runtime/core/errors.h"
+#include "runtime/core/message_box.h"
+#include "runtime/window/renderer.h"
+
+// Full-screen and resize settings (other threads ask through the atomics).
+std::atomic<int32_t> fullscreen_mode{0};      // 0 windowed, 1 stretched, 2 square pixels
+std::atomic<int32_t> fullscreen_request{-1};  // -1 none, else the mode to switch to
+std::atomic<int32_t> fullscreen_smooth{0};    // linear filtering in full screen
+int32_t allowed_fullscreen_mode = 0;          // 0 any, -1 Alt+Enter off, 1 or 2 only that mode
+int32_t allowed_fullscreen_smooth = 0;        // 0 either, 1 only smooth, -1 only not smooth
+int32_t resize_mode = 0;                      // 0 off, 1 stretch, 2 stretch smoothed
+int32_t snap_window_to_frame = 1;             // 1: a window of another size is resized to the frame
+int32_t framebuffer_objects = 0;              // GL_EXT_framebuffer_object is supported
+
+// Presenter state, window thread only.
+int32_t window_width = 0, window_height = 0;                    // size from the last reshape
+int32_t previous_window_width = 0, previous_window_height = 0;  // the size before that
+int32_t size_changed = 0;                // the window changed size since the last draw
+int32_t reshape_pending = 0;             // a resize was asked of the toolkit
+int32_t layer_order[4] = {1, 2, 3, 4};   // pass of each layer; the software frame draws first
+destination_rect destination = {0, 0, -1, -1, 1.0f, 1.0f, 0, 0};
+
+namespace {
+
+int32_t shown_slot = -1;        // slot whose pixels the texture holds, -1 when none
+int64_t shown_order = -1;       // order of that frame, so a reused slot is uploaded again
+int32_t shown_texture = 0;      // hardware image made from it, 0 when none
+int64_t last_drawn_order = 0;   // last_frame_order when the window was last drawn
+int32_t last_frame_width = 0;   // frame size the size policy saw last
+int32_t last_frame_height = 0;
+float applied_aspect = 0.0f;    // window aspect the policy set last
+int32_t presenting = 0;         // re-entrancy guard of the display callback
+
+// Picks the frame to show: the newest ready one above the held one, else the held one.
+// Returns -1 when there is nothing to show; `*fresh` says a new frame was taken.
+int pick_slot(bool* fresh) {
+  int held = -1;
+  for (int i = 0; i < 3; ++i)
+    if (software_frames[i].state.load() == 4) held = i;
+  int64_t floor = held >= 0 ? software_frames[held].order.load() : 0;
+  int picked = -1;
+  int64_t best = floor;
+  for (int i = 0; i < 3; ++i) {
+    int64_t order = software_frames[i].order.load();
+    if (software_frames[i].state.load() == 3 && order > best) {
+      picked = i;
+      best = order;
+    }
+  }
+  if (picked >= 0) {
+    int32_t ready = 3;
+    // The builder may reuse a ready slot at this moment; then keep what is held.
+    if (!software_frames[picked].state.compare_exchange_strong(ready, 4)) picked = -1;
+  }
+  *fresh = picked >= 0;
+  if (picked < 0) return held;
+  for (int i = 0; i < 3; ++i) {
+    if (i == picked) continue;
+    int32_t state = software_frames[i].state.load();
+    if ((state == 3 || state == 4) && software_frames[i].order.load() < best)
+      software_frames[i].state.compare_exchange_strong(state, 1);
+  }
+  return picked;
+}
+
+void ask_window_size(int32_t width, int32_t height) {
+  reshape_pending = 1;
+  glutReshapeWindow(width, height);
+  glutPostRedisplay();
+}
+
+void apply_size_policy(int32_t frame_w, int32_t frame_h) {
+  int32_t frame_changed = frame_w != last_frame_width || frame_h != last_frame_height;
+  last_frame_width = frame_w;
+  last_frame_height = frame_h;
+  size_decision decision =
+      window_size_policy(frame_w, frame_h, frame_changed, window_width, window_height, previous_window_width,
+                         previous_window_height, applied_aspect, resize_mode, snap_window_to_frame);
+  if (decision.action == 1) applied_aspect = decision.applied_aspect;
+  if (decision.action != 0) ask_window_size(decision.width, decision.height);
+}
+
+void apply_fullscreen_request(int32_t frame_w, int32_t frame_h) {
+  int32_t request = fullscreen_request.load();
+  if (reshape_pending || request == -1) return;
+  if (request != 0) {
+    if (fullscreen_mode.load() == 0) glutFullScreen();
+    fullscreen_mode.store(request);
+  } else {
+    if (fullscreen_mode.load() != 0) ask_window_size(frame_w, frame_h);
+    fullscreen_mode.store(0);
+  }
+  // A newer request that arrived meanwhile is kept for the next draw.
+  fullscreen_request.compare_exchange_strong(request, -1);
+}
+
+// Uploads the picked frame unless its texture exists already. A failed upload is not
+// retried for the same frame, so the alert shows once per frame, not once per draw.
+void ensure_frame_texture(int slot) {
+  int64_t order = software_frames[slot].order.load();
+  if (slot == shown_slot && order == shown_order) return;
+  free_texture(shown_texture);
+  shown_slot = slot;
+  shown_order = order;
+  const software_frame& frame = software_frames[slot];
+  shown_texture = make_texture(frame.width, frame.height, frame.pixels);
+  if (shown_texture <= 0) {
+    shown_texture = 0;
+    alert("Invalid software_screen_hardware_frame!!");
+  } else if (!texture_exists(shown_texture)) {
+    alert("Invalid software_screen_hardware_frame!");
+  }
+}
+
+void draw_software_layer(int slot, int32_t pass) {
+  ensure_frame_texture(slot);
+  if (!texture_exists(shown_texture)) return;
+  // Blend only when another layer lies below this one.
+  int32_t blend = 0;
+  for (int i = 1; i < 4; ++i)
+    if (layer_order[i] < pass) blend = 1;
+  const software_frame& frame = software_frames[slot];
+  draw_image_rect(0, 0, frame.width - 1, frame.height - 1, shown_texture, 0, 0, frame.width - 1,
+                  frame.height - 1, blend, destination.smooth);
+  flush_triangles();
+}
+
+void draw_border_bars() {
+  const destination_rect& d = destination;
+  if (d.border_mode == 1) {
+    if (d.x0 > 0) fill_window_rect(0, 0, d.x0 - 1, window_height - 1);
+    if (d.x1 < window_width - 1) fill_window_rect(d.x1 + 1, 0, window_width - 1, window_height - 1);
+  } else if (d.border_mode == 2) {
+    if (d.y0 > 0) fill_window_rect(0, 0, window_width - 1, d.y0 - 1);
+    if (d.y1 < window_height - 1) fill_window_rect(0, d.y1 + 1, window_width - 1, window_height - 1);
+  }
+}
+
+void select_window_target() {
+  if (framebuffer_objects && glBindFramebufferEXT) glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+}  // namespace
+
+destination_rect compute_destination(int32_t frame_w, int32_t frame_h, int32_t window_w, int32_t window_h,
+                                     int32_t fullscreen, int32_t resize, int32_t smooth_in_fullscreen) {
+  destination_rect d = {0, 0, frame_w - 1, frame_h - 1, 1.0f, 1.0f, 0, 0};
+  if (frame_w <= 0 || frame_h <= 0 || window_w <= 0 || window_h <= 0) return d;
+  if (window_w == frame_w && window_h == frame_h) return d;
+  bool scaling = fullscreen != 0 || resize != 0;
+  if (!scaling) return d;  // drawn at the top-left, unscaled; the rest stays cleared
+  d.smooth = fullscreen ? smooth_in_fullscreen : (resize == 2 ? 1 : 0);
+  int64_t frame_cross = int64_t(frame_w) * window_h, window_cross = int64_t(window_w) * frame_h;
+  if (fullscreen == 2 && frame_cross != window_cross) {
+    if (window_cross > frame_cross) {  // the window is relatively wider: bars left and right
+      int32_t width = int32_t(frame_cross / frame_h);
+      d.x0 = window_w / 2 - width / 2;
+      d.x1 = d.x0 + width - 1;
+      d.y0 = 0;
+      d.y1 = window_h - 1;
+      d.border_mode = 1;
+    } else {  // bars above and below
+      int32_t height = int32_t(window_cross / frame_w);
+      d.x0 = 0;
+      d.x1 = window_w - 1;
+      d.y0 = window_h / 2 - height / 2;
+      d.y1 = d.y0 + height - 1;
+      d.border_mode = 2;
+    }
+  } else {
+    d.x0 = 0;
+    d.y0 = 0;
+    d.x1 = window_w - 1;
+    d.y1 = window_h - 1;
+  }
+  d.scale_x = float(d.x1 - d.x0 + 1) / float(frame_w);
+  d.scale_y = float(d.y1 - d.y0 + 1) / float(frame_h);
+  return d;
+}
+
+size_decision window_size_policy(int32_t frame_w, int32_t frame_h, int32_t frame_size_changed,
+                                 int32_t window_w, int32_t window_h, int32_t previous_w, int32_t previous_h,
+                                 float applied, int32_t resize, int32_t snap) {
+  size_decision d = {0, window_w, window_h, applied};
+  if (frame_w <= 0 || frame_h <= 0 || window_w <= 0 || window_h <= 0) return d;
+  float frame_aspect = float(frame_w) / float(frame_h);
+  float window_aspect = float(window_w) / float(window_h);
+  if (resize != 0 && window_aspect != applied && window_aspect != frame_aspect) {
+    int32_t width_change = std::abs(window_w - previous_w), height_change = std::abs(window_h - previous_h);
+    bool follow_width;
+    if (width_change == 0 && height_change != 0)
+      follow_width = false;
+    else if (height_change == 0 && width_change != 0)
+      follow_width = true;
+    else
+      follow_width = width_change > height_change;
+    if (follow_width) {
+      d.width = window_w;
+      d.height = int32_t(std::lround(double(window_w) / frame_aspect));
+    } else {
+      d.height = window_h;
+      d.width = int32_t(std::lround(double(frame_aspect) * window_h));
+    }
+    if (d.width < 1) d.width = 1;
+    if (d.height < 1) d.height = 1;
+    d.action = 1;
+    d.applied_aspect = float(d.width) / float(d.height);
+  } else if ((window_w != frame_w || window_h != frame_h) && (snap || frame_size_changed)) {
+    d.action = 2;
+    d.width = frame_w;
+    d.height = frame_h;
+  }
+  return d;
+}
+
+window_rect map_frame_rect(const destination_rect& dest, int32_t x, int32_t y, int32_t width, int32_t height) {
+  window_rect r;
+  // nearbyint rounds ties to even in the default rounding mode.
+  r.x0 = dest.x0 + int32_t(std::nearbyint(double(x) * dest.scale_x));
+  r.y0 = dest.y0 + int32_t(std::nearbyint(double(y) * dest.scale_y));
+  int32_t w = int32_t(0.99 + double(width) * dest.scale_x);
+  int32_t h = int32_t(0.99 + double(height) * dest.scale_y);
+  r.x1 = r.x0 + w - 1;
+  r.y1 = r.y0 + h - 1;
+  return r;
+}
+
+void present_frame() {
+  if (presenting) return;
+  presenting = 1;
+  bool fresh = false;
+  int slot = pick_slot(&fresh);
+  if (slot < 0) {
+    presenting = 0;
+    return;
+  }
+  bool redraw = last_drawn_order != last_frame_order.load() || fresh || slot != shown_slot ||
+                fullscreen_request.load() != -1 || size_changed;
+  if (!redraw) {
+    presenting = 0;
+    return;
+  }
+  size_changed = 0;
+  if (window_width <= 0 || window_height <= 0) {
+    // No reshape seen yet: ask the toolkit what the window is.
+    window_width = glutGet(GLUT_WINDOW_WIDTH);
+    window_height = glutGet(GLUT_WINDOW_HEIGHT);
+  }
+  const software_frame& frame = software_frames[slot];
+  int32_t frame_w = frame.width, frame_h = frame.height;
+  if (fullscreen_mode.load() == 0 && fullscreen_request.load() == -1) apply_size_policy(frame_w, frame_h);
+  apply_fullscreen_request(frame_w, frame_h);
+  destination = compute_destination(frame_w, frame_h, window_width, window_height, fullscreen_mode.load(),
+                                    resize_mode, fullscreen_smooth.load());
+
+  for (int32_t pass = 0; pass <= 5; ++pass) {
+    if (pass == 0) {
+      select_window_target();
+    } else if (pass == 5) {
+      draw_border_bars();
+    } else if (pass == layer_order[0]) {
+      draw_software_layer(slot, pass);
+    }
+    // Hardware images and the program's own drawing have no commands in text mode.
+  }
+  flush_triangles();
+
+  last_drawn_order = last_frame_order.load();
+  if (!program_suspended.load()) glutSwapBuffers();
+  presenting = 0;
+}
+
+void window_reshaped(int width, int height) {
+  previous_window_width = window_width;
+  previous_window_height = window_height;
+  window_width = width;
+  window_height = height;
+  reshape_pending = 0;
+  size_changed = 1;
+  reset_2d_state();
+}
+
+void presenter_reset() {
+  // No GL context may exist yet: forget the texture without touching GL.
+  shown_slot = -1;
+  shown_order = -1;
+  shown_texture = 0;
+  last_drawn_order = 0;
+  last_frame_width = last_frame_height = 0;
+  applied_aspect = 0.0f;
+  presenting = 0;
+  size_changed = 0;
+  reshape_pending = 0;
+  destination = {0, 0, -1, -1, 1.0f, 1.0f, 0, 0};
+  reset_2d_state();
+}
