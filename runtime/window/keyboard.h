@@ -21,3 +21,61 @@ rt_string* read_key();
 void clear_key_buffers(int32_t selector, int32_t passed);
 // Start-up: head and tail of the key ring to 0x1E.
 void key_buffer_startup();
+
+// ---- Translation table -------------------------------------------------------------
+// Rows of ten: base code, scan code, then the translation without modifier, with Shift,
+// Ctrl, Alt, and the keypad columns (keypad, two unused, keypad with Shift). A translation
+// of 0 gives no key; one with any of bits 8-15 set is an extended key (character 0, scan
+// code = value / 256); any other value is a character with the row's scan code.
+// Rows 0-255 by character, 256-511 by 256 + extended code / 256, 512-527 keypad codes.
+constexpr int keyboard_table_rows = 528;
+extern const int32_t keyboard_table[keyboard_table_rows][10];
+constexpr int key_column_base = 0;
+constexpr int key_column_scan = 1;
+constexpr int key_column_normal = 2;
+constexpr int key_column_shift = 3;
+constexpr int key_column_ctrl = 4;
+constexpr int key_column_alt = 5;
+constexpr int key_column_keypad = 6;
+constexpr int key_column_keypad_shift = 9;
+
+// Key codes beyond the character and extended range.
+constexpr int32_t key_right_shift = 100303;
+constexpr int32_t key_left_shift = 100304;
+constexpr int32_t key_right_ctrl = 100305;
+constexpr int32_t key_left_ctrl = 100306;
+constexpr int32_t key_right_alt = 100307;
+constexpr int32_t key_left_alt = 100308;
+constexpr int32_t key_keypad_first = 100256;  // keypad 0; up to 100271 keypad Enter
+constexpr int32_t key_keypad_last = 100271;
+constexpr int32_t key_keypad_nav_first = 200000;  // keypad Insert; up to 200010 keypad Delete
+constexpr int32_t key_keypad_nav_last = 200010;
+constexpr int32_t key_code_zero = 200013;  // what a key code of 0 becomes
+
+// Toolkit values to key codes, kept apart from the callbacks so they can be checked
+// without a window. `modifiers` are the GLUT_ACTIVE_* bits.
+int32_t glut_key_code(unsigned char key, int modifiers);  // Ctrl adjustment, 127 -> Delete
+int32_t glut_special_code(int key);                       // 0 = a key this runtime ignores
+
+// ---- Key ring in the emulated BIOS data area ----------------------------------------
+constexpr uint32_t bios_key_head = 0x41A;    // offset byte of the next key to read (from 0x400)
+constexpr uint32_t bios_key_tail = 0x41C;    // offset byte of the next free slot (from 0x400)
+constexpr uint32_t bios_key_buffer = 0x41E;  // 16 slots of character, scan code
+constexpr uint8_t bios_key_first = 30;       // slot offsets run 30, 32, ..., 60
+constexpr uint8_t bios_key_last = 60;
+// Window thread: appends a key; false when the ring is full (the key is lost).
+bool bios_key_put(uint8_t character, uint8_t scan);
+// Keys waiting in the ring (either thread; a snapshot).
+int32_t bios_key_count();
+
+// ---- Shift-state bytes and the program's raw keyboard views ---------------------------
+constexpr uint32_t bios_shift_state = 0x417;   // Shift, Ctrl, Alt, locks, Insert
+constexpr uint32_t bios_shift_state2 = 0x418;  // left Ctrl, left Alt, keys pressed
+constexpr uint32_t bios_shift_state3 = 0x496;  // right Ctrl, right Alt
+extern int32_t key_hit_recording;  // 0 switches the key-hit queue and traps off
+// Oldest entry of the key-hit queue (codes, releases negated; keypad keys with bit 32), 0 when empty.
+int64_t key_hit_take();
+// Oldest byte of the scan-code queue, -1 when empty.
+int32_t scan_code_take();
+void key_hit_clear();
+void scan_code_clear();

@@ -1,0 +1,348 @@
+// Keyboard events (keeps the held keys, the key-hit and scan-code queues and the BIOS shift state).
+#include <GL/freeglut.h>
+
+#include <cstddef>
+#include <mutex>
+#include <vector>
+
+#include "runtime/console/conventional_memory.h"
+#include "runtime/window/keyboard.h"
+#include "runtime/window/renderer.h"
+
+int32_t key_hit_recording = 1;
+
+namespace {
+
+// Keyboard state. The window thread changes all of it; the program thread may ask
+// key_is_held or read the queues, so every part sits behind `keyboard_mutex`.
+// Made once with new: the window thread may still take keys while exit runs.
+struct keyboard_state {
+  std::mutex mutex;                  // guards everything below
+  std::vector<int32_t> held_codes;   // held_keys: codes pressed now, no duplicates
+  std::vector<int32_t> held_values;  // companion value per held code (0 from the toolkit)
+  int64_t key_hit_queue[8192];       // presses as codes, releases negated; keypad with bit 32
+  int32_t key_hit_head;              // oldest entry
+  int32_t key_hit_count;             // entries waiting
+  uint8_t scan_code_queue[256];      // press and release scan codes for port reads
+  int32_t scan_head;                 // oldest byte
+  int32_t scan_count;                // bytes waiting
+  bool insert_lock;                  // Insert toggles it
+};
+keyboard_state& keyboard = *new keyboard_state();
+
+constexpr int64_t keypad_flag = int64_t{1} << 32;
+
+bool held_locked(int32_t code) {
+  for (int32_t held : keyboard.held_codes)
+    if (held == code) return true;
+  return false;
+}
+
+// The key that counts as the same physical key for key_is_held, or 0.
+int32_t held_alias(int32_t code) {
+  static const int32_t keypad_chars[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
+                                           '8', '9', '.', '/', '*', '-', '+', 13};
+  static const int32_t keypad_nav[11] = {0x5200, 0x4F00, 0x5000, 0x5100, 0x4B00, 0x4C00,
+                                         0x4D00, 0x4700, 0x4800, 0x4900, 0x5300};
+  if (code >= key_keypad_first && code <= key_keypad_last) return keypad_chars[code - key_keypad_first];
+  if (code >= key_keypad_nav_first && code <= key_keypad_nav_last) return keypad_nav[code - key_keypad_nav_first];
+  return 0;
+}
+
+bool is_keypad_code(int32_t code) {
+  return (code >= key_keypad_first && code <= key_keypad_last) ||
+         (code >= key_keypad_nav_first && code <= key_keypad_nav_last);
+}
+
+bool is_modifier(int32_t code) { return code >= key_right_shift && code <= key_left_alt; }
+
+int32_t modifier_scan(int32_t code) {
+  switch (code) {
+    case key_left_shift: return 42;
+    case key_right_shift: return 54;
+    case key_left_ctrl:
+    case key_right_ctrl: return 29;
+    default: return 56;
+  }
+}
+
+// The scan code a key reports to traps and port reads; 0 when it has none.
+int32_t key_scan_code(int32_t code) {
+  if (code >= 0 && code < 256) return keyboard_table[code][key_column_scan];
+  if (code >= 256 && code <= 65535) {
+    int32_t scan = keyboard_table[256 + code / 256][key_column_scan];
+    return scan ? scan : code / 256;
+  }
+  if (is_modifier(code)) return modifier_scan(code);
+  if (code >= key_keypad_first && code <= key_keypad_last)
+    return keyboard_table[512 + code - key_keypad_first][key_column_scan];
+  if (code >= key_keypad_nav_first && code <= key_keypad_nav_last) return held_alias(code) / 256;
+  return 0;
+}
+
+void key_hit_append_locked(int64_t entry) {
+  constexpr int32_t size = 8192;
+  if (keyboard.key_hit_count == size) {  // full: the oldest entry goes
+    keyboard.key_hit_head = (keyboard.key_hit_head + 1) % size;
+    --keyboard.key_hit_count;
+  }
+  keyboard.key_hit_queue[(keyboard.key_hit_head + keyboard.key_hit_count) % size] = entry;
+  ++keyboard.key_hit_count;
+}
+
+void scan_append_locked(int32_t scan) {
+  if (scan <= 0 || scan > 255) return;
+  if (keyboard.scan_count > 0) {
+    // A repeated press or release of the same key is kept once.
+    uint8_t last = keyboard.scan_code_queue[(keyboard.scan_head + keyboard.scan_count - 1) % 256];
+    if (last == scan) return;
+  }
+  if (keyboard.scan_count == 256) {
+    keyboard.scan_head = (keyboard.scan_head + 1) % 256;
+    --keyboard.scan_count;
+  }
+  keyboard.scan_code_queue[(keyboard.scan_head + keyboard.scan_count) % 256] = static_cast<uint8_t>(scan);
+  ++keyboard.scan_count;
+}
+
+// Key traps and soft-key strings: this runtime defines none, so every key goes on to
+// the key-hit queue and the key ring.
+bool key_taken_by_trap(int32_t, int32_t) { return false; }
+bool release_taken_by_trap(int32_t) { return false; }
+
+void store_bios_byte(uint32_t address, uint8_t value) {
+  __atomic_store_n(conventional_memory + address, value, __ATOMIC_RELAXED);
+}
+uint8_t load_bios_byte(uint32_t address) { return __atomic_load_n(conventional_memory + address, __ATOMIC_RELAXED); }
+
+// Rebuilds the shift-state bits the keyboard owns from the held keys; lock bits other
+// than Insert are left as they are.
+void update_shift_state_locked() {
+  bool right_shift = held_locked(key_right_shift), left_shift = held_locked(key_left_shift);
+  bool right_ctrl = held_locked(key_right_ctrl), left_ctrl = held_locked(key_left_ctrl);
+  bool right_alt = held_locked(key_right_alt), left_alt = held_locked(key_left_alt);
+  bool insert_down = held_locked(0x5200);
+  uint8_t state = load_bios_byte(bios_shift_state) & 0x70;
+  state |= (right_shift ? 1 : 0) | (left_shift ? 2 : 0) | ((right_ctrl || left_ctrl) ? 4 : 0) |
+           ((right_alt || left_alt) ? 8 : 0) | (keyboard.insert_lock ? 0x80 : 0);
+  store_bios_byte(bios_shift_state, state);
+  uint8_t state2 = load_bios_byte(bios_shift_state2) & 0x7C;
+  state2 |= (left_ctrl ? 1 : 0) | (left_alt ? 2 : 0) | (insert_down ? 0x80 : 0);
+  store_bios_byte(bios_shift_state2, state2);
+  uint8_t state3 = load_bios_byte(bios_shift_state3) & 0xF3;
+  state3 |= 0x10 | (right_ctrl ? 4 : 0) | (right_alt ? 8 : 0);  // 0x10: enhanced keyboard
+  store_bios_byte(bios_shift_state3, state3);
+}
+
+// Puts the translation `value` of a row into the ring: 0 drops the key, bits 8-15 make
+// an extended key, anything else is a character with the row's scan code.
+void deposit_translation(int32_t value, int32_t row_scan) {
+  if (value == 0) return;
+  if (value & 0xFF00)
+    bios_key_put(0, static_cast<uint8_t>(value >> 8));
+  else
+    bios_key_put(static_cast<uint8_t>(value), static_cast<uint8_t>(row_scan));
+}
+
+// Step through windowed, stretched, stretched smooth, square, square smooth, windowed.
+void cycle_fullscreen() {
+  static const int32_t cycle[5][2] = {{0, 0}, {1, 0}, {1, 1}, {2, 0}, {2, 1}};
+  int32_t mode = fullscreen_request.load();
+  if (mode < 0) mode = fullscreen_mode.load();
+  int32_t smooth = fullscreen_smooth.load() ? 1 : 0;
+  int32_t position = mode == 0 ? 0 : 1 + (mode - 1) * 2 + smooth;
+  if (position < 0 || position > 4) position = 0;
+  int32_t chosen = 0;
+  for (int32_t step = 1; step <= 5; ++step) {
+    int32_t candidate = (position + step) % 5;
+    int32_t candidate_mode = cycle[candidate][0], candidate_smooth = cycle[candidate][1];
+    if (candidate_mode != 0) {
+      if ((allowed_fullscreen_mode == 1 || allowed_fullscreen_mode == 2) && candidate_mode != allowed_fullscreen_mode)
+        continue;
+      if (allowed_fullscreen_smooth == 1 && !candidate_smooth) continue;
+      if (allowed_fullscreen_smooth == -1 && candidate_smooth) continue;
+    }
+    chosen = candidate;
+    break;
+  }
+  if (cycle[chosen][0] != 0) fullscreen_smooth = cycle[chosen][1];
+  fullscreen_request = cycle[chosen][0] != fullscreen_mode.load() ? cycle[chosen][0] : -1;
+  previous_frame_valid = 0;  // the next frame is painted in full
+}
+
+}  // namespace
+
+int32_t glut_key_code(unsigned char key, int modifiers) {
+  int32_t code = key;
+  if (modifiers & GLUT_ACTIVE_CTRL) {
+    // The toolkit hands Ctrl+letter over as the control character; the table wants the
+    // letter back so that its Ctrl column decides.
+    if (code == 10)
+      code = 13;
+    else if (code >= 1 && code <= 26)
+      code += (modifiers & GLUT_ACTIVE_SHIFT) ? 64 : 96;
+  }
+  if (code == 127) code = 0x5300;  // Delete
+  return code;
+}
+
+int32_t glut_special_code(int key) {
+  if (key >= GLUT_KEY_F1 && key <= GLUT_KEY_F10) return (0x3B + key - GLUT_KEY_F1) * 256;
+  switch (key) {
+    case GLUT_KEY_F11: return 0x8500;
+    case GLUT_KEY_F12: return 0x8600;
+    case GLUT_KEY_LEFT: return 0x4B00;
+    case GLUT_KEY_UP: return 0x4800;
+    case GLUT_KEY_RIGHT: return 0x4D00;
+    case GLUT_KEY_DOWN: return 0x5000;
+    case GLUT_KEY_PAGE_UP: return 0x4900;
+    case GLUT_KEY_PAGE_DOWN: return 0x5100;
+    case GLUT_KEY_HOME: return 0x4700;
+    case GLUT_KEY_END: return 0x4F00;
+    case GLUT_KEY_INSERT: return 0x5200;
+    case GLUT_KEY_SHIFT_L: return key_left_shift;
+    case GLUT_KEY_SHIFT_R: return key_right_shift;
+    case GLUT_KEY_CTRL_L: return key_left_ctrl;
+    case GLUT_KEY_CTRL_R: return key_right_ctrl;
+    case GLUT_KEY_ALT_L: return key_left_alt;
+    case GLUT_KEY_ALT_R: return key_right_alt;
+    default: return 0;
+  }
+}
+
+bool key_is_held(int32_t code) {
+  if (code == 0) code = key_code_zero;
+  std::lock_guard<std::mutex> guard(keyboard.mutex);
+  if (held_locked(code)) return true;
+  int32_t alias = held_alias(code);
+  return alias != 0 && held_locked(alias);
+}
+
+void key_down(int32_t code) {
+  if (code == 0) code = key_code_zero;
+  std::lock_guard<std::mutex> guard(keyboard.mutex);
+  if (!held_locked(code)) {
+    keyboard.held_codes.push_back(code);
+    keyboard.held_values.push_back(0);
+  }
+  bool alt = held_locked(key_left_alt) || held_locked(key_right_alt);
+  bool ctrl = held_locked(key_left_ctrl) || held_locked(key_right_ctrl);
+  bool shift = held_locked(key_left_shift) || held_locked(key_right_shift);
+
+  if (alt && code == 13 && allowed_fullscreen_mode >= 0) {
+    cycle_fullscreen();
+    return;
+  }
+  if (key_hit_recording) {
+    if (key_taken_by_trap(code, key_scan_code(code))) return;
+    key_hit_append_locked(code + (is_keypad_code(code) ? keypad_flag : 0));
+  }
+  auto column = [&](bool keypad) {
+    if (alt) return key_column_alt;
+    if (ctrl) return key_column_ctrl;
+    if (keypad) return shift ? key_column_keypad_shift : key_column_keypad;
+    return shift ? key_column_shift : key_column_normal;
+  };
+
+  if (code >= key_keypad_nav_first && code <= key_keypad_nav_last) code = held_alias(code);
+  if (code >= 0 && code < 256) {
+    const int32_t* row = keyboard_table[code];
+    if (row[key_column_scan] == 0) {
+      bios_key_put(static_cast<uint8_t>(code), 0);
+      return;
+    }
+    scan_append_locked(row[key_column_scan]);
+    deposit_translation(row[column(false)], row[key_column_scan]);
+  } else if (code >= 256 && code <= 65535) {
+    const int32_t* row = keyboard_table[256 + code / 256];
+    if (row[key_column_normal] == 0) {
+      bios_key_put(0, static_cast<uint8_t>(code / 256));
+      return;
+    }
+    scan_append_locked(row[key_column_scan]);
+    if (code == 0x5200) {
+      if (!alt && !ctrl && !shift) keyboard.insert_lock = !keyboard.insert_lock;
+      update_shift_state_locked();
+    }
+    deposit_translation(row[column(false)], row[key_column_scan]);
+  } else if (code >= key_keypad_first && code <= key_keypad_last) {
+    const int32_t* row = keyboard_table[512 + code - key_keypad_first];
+    scan_append_locked(row[key_column_scan]);
+    deposit_translation(row[column(true)], row[key_column_scan]);
+  } else if (is_modifier(code)) {
+    scan_append_locked(modifier_scan(code));
+    update_shift_state_locked();
+  }
+}
+
+void key_up(int32_t code) {
+  if (code == 0) code = key_code_zero;
+  std::lock_guard<std::mutex> guard(keyboard.mutex);
+  for (size_t i = 0; i < keyboard.held_codes.size(); ++i) {
+    if (keyboard.held_codes[i] == code) {
+      keyboard.held_codes.erase(keyboard.held_codes.begin() + static_cast<std::ptrdiff_t>(i));
+      keyboard.held_values.erase(keyboard.held_values.begin() + static_cast<std::ptrdiff_t>(i));
+      break;
+    }
+  }
+  if (key_hit_recording && !release_taken_by_trap(code))
+    key_hit_append_locked(-(code + (is_keypad_code(code) ? keypad_flag : 0)));
+  int32_t scan = key_scan_code(code);
+  if (scan > 0 && scan < 128) scan_append_locked(scan + 128);
+  if (is_modifier(code) || code == 0x5200) update_shift_state_locked();
+}
+
+void release_held_modifiers() {
+  // Without the pointer the window hears no releases: let go of every modifier and lock.
+  std::vector<int32_t> released;
+  {
+    std::lock_guard<std::mutex> guard(keyboard.mutex);
+    for (int32_t code : keyboard.held_codes)
+      if (code >= key_right_shift && code <= 100313) released.push_back(code);
+  }
+  for (int32_t code : released) key_up(code);
+}
+
+int64_t key_hit_take() {
+  std::lock_guard<std::mutex> guard(keyboard.mutex);
+  if (keyboard.key_hit_count == 0) return 0;
+  int64_t entry = keyboard.key_hit_queue[keyboard.key_hit_head];
+  keyboard.key_hit_head = (keyboard.key_hit_head + 1) % 8192;
+  --keyboard.key_hit_count;
+  return entry;
+}
+
+int32_t scan_code_take() {
+  std::lock_guard<std::mutex> guard(keyboard.mutex);
+  if (keyboard.scan_count == 0) return -1;
+  int32_t scan = keyboard.scan_code_queue[keyboard.scan_head];
+  keyboard.scan_head = (keyboard.scan_head + 1) % 256;
+  --keyboard.scan_count;
+  return scan;
+}
+
+void key_hit_clear() {
+  std::lock_guard<std::mutex> guard(keyboard.mutex);
+  keyboard.key_hit_head = 0;
+  keyboard.key_hit_count = 0;
+}
+
+void scan_code_clear() {
+  std::lock_guard<std::mutex> guard(keyboard.mutex);
+  keyboard.scan_head = 0;
+  keyboard.scan_count = 0;
+}
+
+void keyboard_callback(unsigned char key, int, int) { key_down(glut_key_code(key, glutGetModifiers())); }
+
+void keyboard_up_callback(unsigned char key, int, int) { key_up(glut_key_code(key, glutGetModifiers())); }
+
+void special_callback(int key, int, int) {
+  int32_t code = glut_special_code(key);
+  if (code) key_down(code);
+}
+
+void special_up_callback(int key, int, int) {
+  int32_t code = glut_special_code(key);
+  if (code) key_up(code);
+}
