@@ -1,0 +1,70 @@
+// Static arena (keeps the variables of translated routines: numbers, array descriptors).
+//
+// A bump allocator over blocks that are never freed or copied: when a block is full a
+// larger one is started and earlier allocations stay where they are.
+#include <cstdint>
+#include <cstdlib>
+
+#include "runtime/core/errors.h"
+#include "runtime/values/strings.h"
+
+namespace {
+
+constexpr size_t first_block_size = 1048576;
+
+uint8_t* arena_block = nullptr;  // current block
+size_t arena_block_size = 0;     // its size in bytes
+uint8_t* arena_next = nullptr;   // next free byte in it
+uint8_t* arena_limit = nullptr;  // end of the block
+
+void start_block(size_t size) {
+  uint8_t* block = static_cast<uint8_t*>(std::calloc(size, 1));
+  if (!block) {
+    raise_error(504);
+    std::abort();  // raise_error ends the process for this number
+  }
+  arena_block = block;
+  arena_block_size = size;
+  arena_next = block;
+  arena_limit = block + size;
+}
+
+}  // namespace
+
+void static_arena_init() {
+  if (!arena_block) start_block(first_block_size);
+}
+
+void* static_alloc(size_t size) {
+  static_arena_init();
+  if (size > SIZE_MAX / 4 - first_block_size) {  // no block could ever hold it
+    raise_error(504);
+    std::abort();
+  }
+  size_t rounded = (size + 7) & ~size_t{7};
+  if (rounded < static_cast<size_t>(arena_limit - arena_next)) {
+    uint8_t* at = arena_next;
+    arena_next += rounded;
+    return at;
+  }
+  start_block(rounded + 2 * arena_block_size);
+  uint8_t* at = arena_next;
+  arena_next += rounded;
+  return at;
+}
+
+void static_release(void* saved_position) {
+  uint8_t* p = static_cast<uint8_t*>(saved_position);
+  // Compare as integers: the saved position may belong to an older block.
+  uintptr_t at = reinterpret_cast<uintptr_t>(p);
+  if (arena_block && at >= reinterpret_cast<uintptr_t>(arena_block) && at <= reinterpret_cast<uintptr_t>(arena_limit)) {
+    arena_next = p;
+  } else {
+    arena_next = arena_block;
+  }
+}
+
+void* static_position() {
+  static_arena_init();
+  return arena_next;
+}

@@ -1,0 +1,128 @@
+// Conventional-memory string area (keeps strings and their descriptors inside one 64 KiB segment).
+//
+// The area is the segment cmem_segment of conventional_memory, clear of the BIOS data
+// (0x400-0x4FF) and of video memory (0xA0000 up). String bytes grow upward from offset
+// 256 (cmem_used); 4-byte descriptors (length, byte offset; 16 bits each, least
+// significant byte first) grow downward from cmem_top. The 8 bytes at cmem_zero_cell
+// stay zero for the array code. Conventional compaction moves strings: earlier
+// `chars` pointers into the area die.
+#include <cassert>
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/console/conventional_memory.h"
+#include "runtime/core/errors.h"
+#include "runtime/values/strings.h"
+
+uint8_t* cmem_area = nullptr;
+uint32_t cmem_used = cmem_first_byte;
+uint32_t cmem_top = cmem_zero_cell;
+string_list cmem_string_list = {nullptr, 0, 0};
+
+namespace {
+
+[[noreturn]] void area_exhausted(int32_t error_number) {
+  raise_error(error_number);
+  std::abort();  // raise_error ends the process for these numbers
+}
+
+void put_u16(uint8_t* at, uint32_t value) {
+  at[0] = static_cast<uint8_t>(value & 0xFF);
+  at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+}
+
+// Lowers cmem_top by one descriptor for s and fills it; error_number when the
+// descriptors would reach the string bytes.
+void give_descriptor(rt_string* s, int32_t error_number) {
+  if (cmem_top < cmem_used + 4) area_exhausted(error_number);
+  cmem_top -= 4;
+  s->cmem_descriptor = cmem_area + cmem_top;
+  s->cmem_descriptor_offset = static_cast<uint16_t>(cmem_top);
+  cmem_descriptor_update(s);
+}
+
+int32_t checked_length(int32_t length) {
+  if (length >= 0) return length;
+  raise_error(5);
+  return 0;
+}
+
+}  // namespace
+
+void cmem_area_init() {
+  static_assert(cmem_area_offset >= 0x500 && cmem_area_offset + cmem_area_size <= 0xA0000,
+                "the string area must not cover the BIOS data or video memory");
+  cmem_area = conventional_memory + cmem_area_offset;
+  std::memset(cmem_area, 0, cmem_area_size);  // the caller may not have zeroed the block yet
+  cmem_used = cmem_first_byte;
+  cmem_top = cmem_zero_cell;
+  cmem_string_list.capacity = 65535;
+  cmem_string_list.count = 0;
+  cmem_string_list.slots =
+      static_cast<rt_string**>(std::malloc((size_t{cmem_string_list.capacity} + 1) * sizeof(rt_string*)));
+  if (!cmem_string_list.slots) area_exhausted(509);
+}
+
+void cmem_descriptor_update(rt_string* s) {
+  if (!s->cmem_descriptor) return;
+  put_u16(s->cmem_descriptor, static_cast<uint32_t>(s->len));
+  put_u16(s->cmem_descriptor + 2, static_cast<uint32_t>(s->chars - cmem_area));
+}
+
+// Packs the live conventional strings, in list order, from offset 256 up and drops
+// dead slots. Moves conventional strings: earlier `chars` pointers into the area die.
+void cmem_compact(uint32_t need) {
+  string_list& list = cmem_string_list;
+  uint32_t write = cmem_first_byte;
+  uint32_t kept = 0;
+  for (uint32_t i = 0; i < list.count; ++i) {
+    rt_string* s = list.slots[i];
+    if (slot_is_dead(s)) continue;
+    if (s->chars != cmem_area + write) {
+      std::memmove(cmem_area + write, s->chars, static_cast<size_t>(s->len));
+      s->chars = cmem_area + write;
+      cmem_descriptor_update(s);
+    }
+    write += static_cast<uint32_t>(s->len);
+    s->list_index = kept;
+    list.slots[kept++] = s;
+  }
+  list.count = kept;
+  cmem_used = write;
+  if (size_t{cmem_used} + need > cmem_top) area_exhausted(513);
+}
+
+// A string in the conventional area. May compact the area: earlier `chars`
+// pointers into it die.
+rt_string* string_new_cmem(int32_t length, bool temporary) {
+  length = checked_length(length);
+  if (!cmem_area) string_storage_init();
+  if (size_t{cmem_used} + static_cast<size_t>(length) > cmem_top) cmem_compact(static_cast<uint32_t>(length));
+  rt_string* s = string_record_take();
+  s->chars = cmem_area + cmem_used;
+  s->len = length;
+  s->in_cmem = 1;
+  cmem_used += static_cast<uint32_t>(length);
+  string_list_append(cmem_string_list, s, 509);
+  if (temporary) {
+    string_temp_append(s);
+  } else {
+    give_descriptor(s, 514);
+  }
+  return s;
+}
+
+// A fixed-length string over storage the variable owns; nothing is copied or moved.
+rt_string* string_new_fixed(uint8_t* address, int32_t length, bool temporary) {
+  length = checked_length(length);
+  rt_string* s = string_record_take();
+  s->chars = address;
+  s->len = length;
+  s->fixed = 1;
+  if (temporary) {
+    string_temp_append(s);
+  } else if (address >= cmem_area && address < cmem_area + cmem_area_size) {
+    give_descriptor(s, 515);
+  }
+  return s;
+}
