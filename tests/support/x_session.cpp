@@ -1,0 +1,734 @@
+// Test harness for windowed code: child processes, X windows, XTest input and the text screen read back from pixels.
+#include <gtest/gtest.h>
+
+#include "support/x_session.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include "runtime/console/fonts.h"
+
+namespace {
+
+void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+int64_t now_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::atomic<int> last_signal{0};
+std::atomic<int> swallowed_errors{0};
+
+// Windows come and go while tests query them; an X error must not end the test process.
+int lenient_x_error(Display*, XErrorEvent*) {
+  swallowed_errors.fetch_add(1, std::memory_order_relaxed);
+  return 0;
+}
+
+}  // namespace
+
+// ---- child processes ----------------------------------------------------------------
+
+pid_t start_program(const std::string& path, const std::vector<std::string>& args) {
+  return start_program(path, args, program_io{});
+}
+
+pid_t start_program(const std::string& path, const std::vector<std::string>& args, const program_io& io) {
+  // Everything the child needs is prepared before fork: only async-signal-safe calls after it.
+  std::vector<std::string> argv_text;
+  argv_text.push_back(path);
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argv_text) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+
+  std::vector<std::string> env_text;
+  for (char** e = environ; *e; ++e) {
+    std::string entry = *e;
+    std::string name = entry.substr(0, entry.find('='));
+    bool drop = false;
+    for (auto& u : io.unset_env) drop = drop || u == name;
+    for (auto& s : io.set_env) drop = drop || s.substr(0, s.find('=')) == name;
+    if (!drop) env_text.push_back(entry);
+  }
+  for (auto& s : io.set_env) env_text.push_back(s);
+  std::vector<char*> envp;
+  for (auto& e : env_text) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+
+  int in_fd = open(io.stdin_path.empty() ? "/dev/null" : io.stdin_path.c_str(), O_RDONLY | O_CLOEXEC);
+  int out_fd = -1, err_fd = -1;
+  if (!io.stdout_path.empty()) out_fd = open(io.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (!io.stderr_path.empty()) err_fd = open(io.stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (in_fd < 0 || (!io.stdout_path.empty() && out_fd < 0) || (!io.stderr_path.empty() && err_fd < 0)) {
+    ADD_FAILURE() << "cannot open the child's standard streams for " << path;
+    for (int fd : {in_fd, out_fd, err_fd})
+      if (fd >= 0) close(fd);
+    return -1;
+  }
+  std::fflush(stdout);
+  std::fflush(stderr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in_fd, 0);
+    if (out_fd >= 0) dup2(out_fd, 1);
+    if (err_fd >= 0) dup2(err_fd, 2);
+    if (!io.working_directory.empty() && chdir(io.working_directory.c_str()) != 0) _exit(126);
+    execve(path.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  for (int fd : {in_fd, out_fd, err_fd})
+    if (fd >= 0) close(fd);
+  if (pid < 0) ADD_FAILURE() << "fork failed for " << path;
+  return pid;
+}
+
+int wait_exit_status(pid_t pid, int timeout_ms) {
+  if (pid <= 0) return -1;
+  int64_t deadline = now_ms() + timeout_ms;
+  for (;;) {
+    int status = 0;
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) {
+      if (WIFEXITED(status)) return WEXITSTATUS(status);
+      last_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+      return -2;
+    }
+    if (done < 0) return -1;  // not our child or already reaped
+    if (now_ms() >= deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    pause_ms(5);
+  }
+}
+
+int last_exit_signal() { return last_signal.load(); }
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string temp_path(const std::string& stem) {
+  static std::atomic<int> counter{0};
+  const char* dir = std::getenv("TMPDIR");
+  std::string base = dir && *dir ? dir : "/tmp";
+  return base + "/" + stem + "." + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1));
+}
+
+// ---- X display and windows --------------------------------------------------------------
+
+Display* x_open() {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) {
+    ADD_FAILURE() << "no X display (DISPLAY=" << (std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "")
+                  << "); window tests run under xvfb-run";
+    return nullptr;
+  }
+  XSetErrorHandler(lenient_x_error);
+  return display;
+}
+
+int x_error_count() { return swallowed_errors.load(); }
+
+namespace {
+
+// Raw bytes of a text property of any type ("" when it is not set).
+bool read_text_property(Display* display, Window window, Atom property, std::string* out) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, window, property, 0, 1 << 16, False, AnyPropertyType, &type, &format, &count,
+                         &after, &data) != Success)
+    return false;
+  bool found = type != None && data && format == 8;
+  if (found) out->assign(reinterpret_cast<char*>(data), count);
+  if (data) XFree(data);
+  return found;
+}
+
+bool is_viewable(Display* display, Window window) {
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(display, window, &attributes)) return false;
+  return attributes.map_state == IsViewable;
+}
+
+void collect_children(Display* display, Window parent, std::vector<Window>* out) {
+  Window root_return = 0, parent_return = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, parent, &root_return, &parent_return, &children, &count)) return;
+  // Topmost first.
+  for (unsigned int i = count; i-- > 0;) out->push_back(children[i]);
+  if (children) XFree(children);
+}
+
+bool title_matches(Display* display, Window window, const std::string& prefix) {
+  std::string title = x_window_title(display, window);
+  return !title.empty() && title.compare(0, prefix.size(), prefix) == 0 && is_viewable(display, window);
+}
+
+Window find_once(Display* display, const std::string& prefix) {
+  std::vector<Window> level;
+  collect_children(display, DefaultRootWindow(display), &level);
+  while (!level.empty()) {
+    for (Window w : level)
+      if (title_matches(display, w, prefix)) return w;
+    std::vector<Window> next;
+    for (Window w : level) collect_children(display, w, &next);
+    level.swap(next);
+  }
+  return 0;
+}
+
+}  // namespace
+
+unsigned long x_find_window(Display* display, const std::string& title_prefix, int timeout_ms) {
+  if (!display) return 0;
+  int64_t deadline = now_ms() + timeout_ms;
+  for (;;) {
+    Window found = find_once(display, title_prefix);
+    if (found) return found;
+    if (now_ms() >= deadline) return 0;
+    pause_ms(20);
+  }
+}
+
+bool x_wait_window_gone(Display* display, unsigned long window, int timeout_ms) {
+  int64_t deadline = now_ms() + timeout_ms;
+  for (;;) {
+    if (!is_viewable(display, window)) return true;
+    if (now_ms() >= deadline) return false;
+    pause_ms(20);
+  }
+}
+
+std::string x_window_title(Display* display, unsigned long window) {
+  std::string title;
+  if (read_text_property(display, window, XInternAtom(display, "_NET_WM_NAME", False), &title)) return title;
+  if (read_text_property(display, window, XA_WM_NAME, &title)) return title;
+  return "";
+}
+
+bool x_window_size(Display* display, unsigned long window, int* width, int* height) {
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(display, window, &attributes)) return false;
+  *width = attributes.width;
+  *height = attributes.height;
+  return true;
+}
+
+unsigned long x_transient_for(Display* display, unsigned long window) {
+  Window owner = 0;
+  if (!XGetTransientForHint(display, window, &owner)) return 0;
+  return owner;
+}
+
+unsigned long x_focused_window(Display* display) {
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(display, &focus, &revert);
+  return focus == PointerRoot ? 0 : focus;
+}
+
+void x_focus(Display* display, unsigned long window) {
+  // Focusing an unmapped window is an error: give a fresh window a moment to appear.
+  int64_t deadline = now_ms() + 5000;
+  while (!is_viewable(display, window) && now_ms() < deadline) pause_ms(10);
+  XRaiseWindow(display, window);
+  XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
+  XSync(display, False);
+}
+
+namespace {
+
+// Key codes given to characters that have no key in the map, so they are made once.
+std::map<KeySym, KeyCode>& spare_keys() {
+  static auto* keys = new std::map<KeySym, KeyCode>;
+  return *keys;
+}
+
+// A key code for the keysym: the mapped one, or a spare key code set to it.
+KeyCode key_for(Display* display, KeySym keysym) {
+  KeyCode code = XKeysymToKeycode(display, keysym);
+  if (code) return code;
+  auto known = spare_keys().find(keysym);
+  if (known != spare_keys().end()) return known->second;
+  int min_code = 0, max_code = 0;
+  XDisplayKeycodes(display, &min_code, &max_code);
+  int per_code = 0;
+  KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(min_code), max_code - min_code + 1, &per_code);
+  if (!map) return 0;
+  KeyCode spare = 0;
+  for (int c = max_code; c >= min_code && !spare; --c) {
+    bool empty = true;
+    for (int i = 0; i < per_code; ++i) empty = empty && map[(c - min_code) * per_code + i] == NoSymbol;
+    bool taken = false;
+    for (auto& k : spare_keys()) taken = taken || k.second == c;
+    if (empty && !taken) spare = static_cast<KeyCode>(c);
+  }
+  XFree(map);
+  if (!spare) return 0;
+  KeySym both[2] = {keysym, keysym};
+  XChangeKeyboardMapping(display, spare, 2, both, 1);
+  XSync(display, False);
+  pause_ms(100);  // clients refresh their key maps on the MappingNotify
+  spare_keys()[keysym] = spare;
+  return spare;
+}
+
+void press_code(Display* display, KeyCode code, bool down) {
+  XTestFakeKeyEvent(display, code, down ? True : False, CurrentTime);
+}
+
+KeySym keysym_for_code_point(uint32_t cp) {
+  switch (cp) {
+    case '\n':
+    case '\r':
+      return XK_Return;
+    case '\t':
+      return XK_Tab;
+    case '\b':
+      return XK_BackSpace;
+    case 27:
+      return XK_Escape;
+    default:
+      break;
+  }
+  if ((cp >= 0x20 && cp <= 0x7E) || (cp >= 0xA0 && cp <= 0xFF)) return cp;
+  return 0x01000000 | cp;
+}
+
+// Code points of UTF-8 text; bytes that are not valid UTF-8 stand for themselves (Latin-1).
+std::vector<uint32_t> code_points(const std::string& text) {
+  std::vector<uint32_t> out;
+  for (size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    uint32_t cp = extra == 3 ? c & 7u : extra == 2 ? c & 15u : c & 31u;
+    bool valid = extra > 0;
+    for (int k = 1; valid && k <= extra; ++k) {
+      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) valid = false;
+      else cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    }
+    if (valid) {
+      out.push_back(cp);
+      i += extra + 1;
+    } else {
+      out.push_back(c);
+      i += 1;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void x_type_text(Display* display, const std::string& text) {
+  KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
+  for (uint32_t cp : code_points(text)) {
+    KeySym keysym = keysym_for_code_point(cp);
+    KeyCode code = key_for(display, keysym);
+    if (!code) {
+      ADD_FAILURE() << "no key code for code point " << cp;
+      continue;
+    }
+    bool unshifted = XkbKeycodeToKeysym(display, code, 0, 0) == keysym;
+    bool shifted = !unshifted && XkbKeycodeToKeysym(display, code, 0, 1) == keysym;
+    if (shifted) press_code(display, shift, true);
+    press_code(display, code, true);
+    press_code(display, code, false);
+    if (shifted) press_code(display, shift, false);
+    XSync(display, False);
+  }
+}
+
+void x_key(Display* display, unsigned long keysym, const std::vector<unsigned long>& modifier_keysyms) {
+  std::vector<KeyCode> modifiers;
+  for (unsigned long m : modifier_keysyms) {
+    KeyCode code = key_for(display, m);
+    if (code) modifiers.push_back(code);
+  }
+  KeyCode code = key_for(display, keysym);
+  if (!code) {
+    ADD_FAILURE() << "no key code for keysym " << keysym;
+    return;
+  }
+  for (KeyCode m : modifiers) press_code(display, m, true);
+  press_code(display, code, true);
+  press_code(display, code, false);
+  for (size_t i = modifiers.size(); i-- > 0;) press_code(display, modifiers[i], false);
+  XSync(display, False);
+}
+
+void x_click(Display* display, unsigned long window, int x, int y) {
+  int root_x = 0, root_y = 0;
+  Window child = 0;
+  XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y, &root_x, &root_y, &child);
+  XTestFakeMotionEvent(display, -1, root_x, root_y, CurrentTime);
+  XSync(display, False);
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XSync(display, False);
+}
+
+void x_send_close(Display* display, unsigned long window) {
+  XEvent event;
+  std::memset(&event, 0, sizeof event);
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XSync(display, False);
+}
+
+// ---- text screen read back from pixels -------------------------------------------------------
+
+const unsigned long text_colors[16] = {0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0xAA0000, 0xAA00AA,
+                                       0xAA5500, 0xAAAAAA, 0x555555, 0x5555FF, 0x55FF55, 0x55FFFF,
+                                       0xFF5555, 0xFF55FF, 0xFFFF55, 0xFFFFFF};
+
+int nearest_text_color(unsigned long rgb) {
+  int best = 0;
+  long best_distance = -1;
+  for (int i = 0; i < 16; ++i) {
+    long dr = static_cast<long>((rgb >> 16) & 255) - static_cast<long>((text_colors[i] >> 16) & 255);
+    long dg = static_cast<long>((rgb >> 8) & 255) - static_cast<long>((text_colors[i] >> 8) & 255);
+    long db = static_cast<long>(rgb & 255) - static_cast<long>(text_colors[i] & 255);
+    long d = dr * dr + dg * dg + db * db;
+    if (best_distance < 0 || d < best_distance) {
+      best_distance = d;
+      best = i;
+    }
+  }
+  return best;
+}
+
+std::string screen_text::trimmed(int r) const {
+  if (r < 0 || r >= static_cast<int>(lines.size())) return "";
+  std::string line = lines[r];
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
+std::string screen_text::text() const {
+  std::vector<std::string> rows_text;
+  for (int r = 0; r < rows; ++r) rows_text.push_back(trimmed(r));
+  while (!rows_text.empty() && rows_text.back().empty()) rows_text.pop_back();
+  std::string out;
+  for (size_t i = 0; i < rows_text.size(); ++i) out += (i ? "\n" : "") + rows_text[i];
+  return out;
+}
+
+int screen_text::find_row(const std::string& needle) const {
+  for (int r = 0; r < rows; ++r)
+    if (lines[r].find(needle) != std::string::npos) return r;
+  return -1;
+}
+
+namespace {
+
+// One glyph as a 128-bit mask, bit (row * 8 + column), rows 0-7 in lo and 8-15 in hi.
+struct glyph_mask {
+  uint64_t lo = 0, hi = 0;
+};
+
+// Bits of pixel row 14, where the default text cursor is drawn.
+const uint64_t cursor_row_bits = 0xFFull << 48;
+
+const std::vector<glyph_mask>& glyph_masks() {
+  static auto* masks = [] {
+    auto* m = new std::vector<glyph_mask>(256);
+    for (int code = 0; code < 256; ++code)
+      for (int i = 0; i < 128; ++i)
+        if (builtin_glyphs_8x16[code * 128 + i]) {
+          if (i < 64) (*m)[code].lo |= 1ull << i;
+          else (*m)[code].hi |= 1ull << (i - 64);
+        }
+    return m;
+  }();
+  return *masks;
+}
+
+// Codes in the order they are preferred when shapes coincide: printable ASCII first,
+// the blank glyphs 0 and 255 last.
+const std::vector<int>& glyph_order() {
+  static auto* order = [] {
+    auto* o = new std::vector<int>;
+    for (int c = 32; c < 127; ++c) o->push_back(c);
+    for (int c = 128; c < 255; ++c) o->push_back(c);
+    for (int c = 1; c < 32; ++c) o->push_back(c);
+    o->push_back(127);
+    o->push_back(0);
+    o->push_back(255);
+    return o;
+  }();
+  return *order;
+}
+
+struct cell_candidate {
+  int code, fg, bg;
+};
+
+// All readings of one cell whose pixels (colour indices, 8x16) match a glyph exactly,
+// ignoring the bits outside `care`.
+std::vector<cell_candidate> match_cell(const int* colors, uint64_t care_hi) {
+  int first = -1, second = -1;
+  for (int i = 0; i < 128; ++i) {
+    if (i >= 64 && !((care_hi >> (i - 64)) & 1)) continue;
+    int c = colors[i];
+    if (first < 0 || c == first) first = c;
+    else if (second < 0 || c == second) second = c;
+    else return {};  // three colours: no glyph
+  }
+  if (second < 0) return {{32, -1, first}};
+  glyph_mask lit;  // pixels in `second`
+  for (int i = 0; i < 128; ++i)
+    if (colors[i] == second) {
+      if (i < 64) lit.lo |= 1ull << i;
+      else lit.hi |= 1ull << (i - 64);
+    }
+  lit.hi &= care_hi;
+  std::vector<cell_candidate> found;
+  for (int code : glyph_order()) {
+    const glyph_mask& g = glyph_masks()[code];
+    if (g.lo == lit.lo && (g.hi & care_hi) == lit.hi) found.push_back({code, second, first});
+    if (g.lo == ~lit.lo && (g.hi & care_hi) == (~lit.hi & care_hi)) found.push_back({code, first, second});
+  }
+  return found;
+}
+
+}  // namespace
+
+bool decode_screen(const std::vector<unsigned long>& pixels, int width, int height, int cols, int rows,
+                   screen_text* out) {
+  if (cols <= 0 || rows <= 0 || width < cols * 8 || height < rows * 16 ||
+      pixels.size() < static_cast<size_t>(width) * height)
+    return false;
+  screen_text s;
+  s.cols = cols;
+  s.rows = rows;
+  s.lines.assign(rows, std::string(cols, ' '));
+  s.fg.assign(rows, std::vector<int>(cols, -1));
+  s.bg.assign(rows, std::vector<int>(cols, -1));
+  s.cursor.assign(rows, std::vector<bool>(cols, false));
+
+  std::map<unsigned long, int> color_cache;
+  std::vector<std::vector<std::vector<cell_candidate>>> candidates(rows, std::vector<std::vector<cell_candidate>>(cols));
+  std::vector<std::vector<bool>> via_cursor(rows, std::vector<bool>(cols, false));
+  int bg_votes[16] = {};
+  int colors[128];
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) {
+      for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 8; ++x) {
+          unsigned long rgb = pixels[static_cast<size_t>(r * 16 + y) * width + c * 8 + x] & 0xFFFFFF;
+          auto hit = color_cache.find(rgb);
+          if (hit == color_cache.end()) hit = color_cache.emplace(rgb, nearest_text_color(rgb)).first;
+          colors[y * 8 + x] = hit->second;
+        }
+      auto found = match_cell(colors, ~0ull);
+      if (found.empty()) {
+        found = match_cell(colors, ~cursor_row_bits);
+        via_cursor[r][c] = !found.empty();
+      }
+      if (found.size() == 1) bg_votes[found[0].bg] += 1;
+      candidates[r][c] = std::move(found);
+    }
+  // Shapes that read two ways (a glyph and its inverse in swapped colours) take the
+  // reading whose background is the screen's usual one.
+  int usual_bg = 0;
+  for (int i = 1; i < 16; ++i)
+    if (bg_votes[i] > bg_votes[usual_bg]) usual_bg = i;
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) {
+      const auto& found = candidates[r][c];
+      if (found.empty()) {
+        s.lines[r][c] = '?';
+        continue;
+      }
+      cell_candidate pick = found[0];
+      for (const auto& f : found)
+        if (f.bg == usual_bg && (f.code >= 32 && f.code < 127) == (pick.code >= 32 && pick.code < 127)) {
+          pick = f;
+          break;
+        }
+      s.lines[r][c] = static_cast<char>(pick.code);
+      s.fg[r][c] = pick.fg;
+      s.bg[r][c] = pick.bg;
+      s.cursor[r][c] = via_cursor[r][c];
+      if (via_cursor[r][c] && pick.fg < 0) {
+        // A blank cell under the cursor: the cursor line shows the foreground colour.
+        for (int x = 0; x < 8; ++x) {
+          unsigned long rgb = pixels[static_cast<size_t>(r * 16 + 14) * width + c * 8 + x] & 0xFFFFFF;
+          int idx = nearest_text_color(rgb);
+          if (idx != pick.bg) s.fg[r][c] = idx;
+        }
+      }
+    }
+  *out = std::move(s);
+  return true;
+}
+
+namespace {
+
+int mask_shift(unsigned long mask) {
+  int shift = 0;
+  while (mask && !(mask & 1)) {
+    mask >>= 1;
+    ++shift;
+  }
+  return shift;
+}
+
+unsigned long mask_scale(unsigned long value, unsigned long mask) {
+  // Channels narrower than 8 bits are widened to 0-255.
+  unsigned long max = mask >> mask_shift(mask);
+  return max ? value * 255 / max : 0;
+}
+
+}  // namespace
+
+bool x_read_screen(Display* display, unsigned long window, int cols, int rows, screen_text* out) {
+  if (!display || cols <= 0 || rows <= 0) return false;
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) return false;
+  int need_w = cols * 8, need_h = rows * 16;
+  if (attributes.width < need_w || attributes.height < need_h) return false;
+  int kx = attributes.width % need_w == 0 ? attributes.width / need_w : 1;
+  int ky = attributes.height % need_h == 0 ? attributes.height / need_h : 1;
+  XImage* image = XGetImage(display, window, 0, 0, need_w * kx, need_h * ky, AllPlanes, ZPixmap);
+  if (!image) return false;
+  std::vector<unsigned long> pixels(static_cast<size_t>(need_w) * need_h);
+  int rs = mask_shift(image->red_mask), gs = mask_shift(image->green_mask), bs = mask_shift(image->blue_mask);
+  for (int y = 0; y < need_h; ++y)
+    for (int x = 0; x < need_w; ++x) {
+      unsigned long p = XGetPixel(image, x * kx + kx / 2, y * ky + ky / 2);
+      unsigned long r = mask_scale((p & image->red_mask) >> rs, image->red_mask);
+      unsigned long g = mask_scale((p & image->green_mask) >> gs, image->green_mask);
+      unsigned long b = mask_scale((p & image->blue_mask) >> bs, image->blue_mask);
+      pixels[static_cast<size_t>(y) * need_w + x] = (r << 16) | (g << 8) | b;
+    }
+  XDestroyImage(image);
+  return decode_screen(pixels, need_w, need_h, cols, rows, out);
+}
+
+bool x_read_window_cells(Display* display, unsigned long window, screen_text* out) {
+  int width = 0, height = 0;
+  if (!x_window_size(display, window, &width, &height)) return false;
+  return x_read_screen(display, window, width / 8, height / 16, out);
+}
+
+bool x_wait_screen(Display* display, unsigned long window, int cols, int rows,
+                   const std::function<bool(const screen_text&)>& done, int timeout_ms, screen_text* last) {
+  int64_t deadline = now_ms() + timeout_ms;
+  screen_text screen;
+  for (;;) {
+    bool read = x_read_screen(display, window, cols, rows, &screen);
+    if (read && done(screen)) {
+      if (last) *last = screen;
+      return true;
+    }
+    if (now_ms() >= deadline) {
+      if (last) *last = screen;
+      return false;
+    }
+    pause_ms(20);
+  }
+}
+
+// ---- the runtime's message box ----------------------------------------------------------------
+// The box draws on a grid of 8x16 cells: text black on light grey, buttons black on white,
+// the focused button white on blue.
+
+std::string x_read_box_text(Display* display, unsigned long window) {
+  screen_text screen;
+  if (!x_read_window_cells(display, window, &screen)) return "";
+  std::string out;
+  bool first = true;
+  for (int r = 0; r < screen.rows; ++r) {
+    std::string line = screen.trimmed(r);
+    size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos) continue;
+    out += (first ? "" : "\n") + line.substr(start);
+    first = false;
+  }
+  return out;
+}
+
+namespace {
+
+// Runs of button cells (background white or blue) in the row: [start, end) and background.
+struct button_run {
+  int row, start, end, bg;
+  std::string label;
+};
+
+std::vector<button_run> box_buttons(const screen_text& screen) {
+  std::vector<button_run> runs;
+  for (int r = 0; r < screen.rows; ++r)
+    for (int c = 0; c < screen.cols;) {
+      int bg = screen.bg[r][c];
+      if (bg != 15 && bg != 1) {
+        ++c;
+        continue;
+      }
+      int start = c;
+      while (c < screen.cols && screen.bg[r][c] == bg) ++c;
+      std::string label = screen.lines[r].substr(start, c - start);
+      size_t a = label.find_first_not_of(' '), b = label.find_last_not_of(' ');
+      runs.push_back({r, start, c, bg, a == std::string::npos ? "" : label.substr(a, b - a + 1)});
+    }
+  return runs;
+}
+
+}  // namespace
+
+bool x_find_box_button(Display* display, unsigned long window, const std::string& label, int* x, int* y) {
+  screen_text screen;
+  if (!x_read_window_cells(display, window, &screen)) return false;
+  for (const auto& run : box_buttons(screen))
+    if (run.label == label) {
+      *x = (run.start + run.end) * 8 / 2;
+      *y = run.row * 16 + 8;
+      return true;
+    }
+  return false;
+}
+
+std::string x_box_focused_button(Display* display, unsigned long window) {
+  screen_text screen;
+  if (!x_read_window_cells(display, window, &screen)) return "";
+  for (const auto& run : box_buttons(screen))
+    if (run.bg == 1) return run.label;
+  return "";
+}

@@ -1,0 +1,126 @@
+// Test harness for windowed code: child processes, X windows, XTest input and the text screen read back from pixels.
+#pragma once
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Only the keysym names (XK_Return ...) come in here: Xlib's macros (None, Bool, Status)
+// clash with GoogleTest, so a test that needs Xlib itself includes it after gtest.
+#include <X11/keysym.h>
+typedef struct _XDisplay Display;
+
+// ---- child processes ----------------------------------------------------------------
+
+// Where a child's output goes and what its environment changes. Empty paths inherit the
+// test's own stream. `unset_env` names are removed, `set_env` entries are "NAME=value".
+struct program_io {
+  std::string stdout_path;
+  std::string stderr_path;
+  std::string stdin_path;  // empty: /dev/null
+  std::vector<std::string> set_env;
+  std::vector<std::string> unset_env;
+  std::string working_directory;  // empty: the test's own
+};
+
+// fork + exec of `path` with argv[0] = path. Returns the child's pid, or -1 (and a test
+// failure) when it cannot be started.
+pid_t start_program(const std::string& path, const std::vector<std::string>& args = {});
+pid_t start_program(const std::string& path, const std::vector<std::string>& args, const program_io& io);
+
+// The child's exit status; -1 when it has not ended within timeout_ms (it is then killed
+// with SIGKILL and reaped), -2 when a signal ended it (see last_exit_signal).
+int wait_exit_status(pid_t pid, int timeout_ms);
+int last_exit_signal();  // signal number of the last wait that returned -2
+
+// Whole contents of a file ("" when it cannot be read).
+std::string read_file(const std::string& path);
+// A fresh path under the test's temporary directory (the file itself is not created).
+std::string temp_path(const std::string& stem);
+
+// ---- X display and windows --------------------------------------------------------------
+
+// XOpenDisplay(nullptr). Adds a test failure and returns null when no display opens.
+// Installs a lenient X error handler (windows vanish while tests look at them).
+Display* x_open();
+int x_error_count();  // X errors swallowed by that handler so far
+
+// Viewable window (top-level first, then any descendant) whose _NET_WM_NAME or WM_NAME
+// starts with title_prefix; 0 when none appears within timeout_ms.
+unsigned long x_find_window(Display* display, const std::string& title_prefix, int timeout_ms);
+// Waits until the window is gone or unmapped; true when it went within timeout_ms.
+bool x_wait_window_gone(Display* display, unsigned long window, int timeout_ms);
+// _NET_WM_NAME (UTF-8) when set, else WM_NAME; "" when neither.
+std::string x_window_title(Display* display, unsigned long window);
+// Window size in pixels (false when the window does not exist).
+bool x_window_size(Display* display, unsigned long window, int* width, int* height);
+// The WM_TRANSIENT_FOR hint (0 = none).
+unsigned long x_transient_for(Display* display, unsigned long window);
+// The window that holds the keyboard focus (0 = none / PointerRoot).
+unsigned long x_focused_window(Display* display);
+
+// XSetInputFocus + XRaiseWindow + XSync. There is no window manager under xvfb-run, so
+// XTest keys go to the focused window: call this before typing.
+void x_focus(Display* display, unsigned long window);
+
+// Types text through XTest, with Shift where the character sits on the shifted level.
+// '\n' is Return, '\t' Tab, '\b' BackSpace. Characters without a key in the current map
+// are put on a spare keycode for the moment.
+void x_type_text(Display* display, const std::string& text);
+// One key press and release, holding the modifier keys (XK_Shift_L, XK_Control_L, XK_Alt_L ...).
+void x_key(Display* display, unsigned long keysym, const std::vector<unsigned long>& modifier_keysyms = {});
+// Moves the pointer to (x, y) of the window and clicks button 1.
+void x_click(Display* display, unsigned long window, int x, int y);
+// WM_DELETE_WINDOW as a window manager sends it when the close button is pressed.
+void x_send_close(Display* display, unsigned long window);
+
+// ---- text screen read back from pixels -------------------------------------------------------
+
+// One decoded text screen. lines[r] holds cols bytes (code page 437 codes; '?' for cells
+// that match no glyph). fg/bg are text colour indices 0-15; fg is -1 for cells that show
+// no foreground pixel (blank cells) and both are -1 for undecodable cells. cursor marks
+// cells that matched only with pixel row 14 (the text cursor line) ignored.
+struct screen_text {
+  int cols = 0, rows = 0;
+  std::vector<std::string> lines;
+  std::vector<std::vector<int>> fg, bg;
+  std::vector<std::vector<bool>> cursor;
+  // Row r without trailing blanks.
+  std::string trimmed(int r) const;
+  // All rows joined with '\n', each trimmed, trailing empty rows dropped.
+  std::string text() const;
+  // First row holding `needle`, -1 when none.
+  int find_row(const std::string& needle) const;
+};
+
+// Index 0-15 of the text colour nearest to 0xRRGGBB.
+int nearest_text_color(unsigned long rgb);
+// The 16 text colours, 0xRRGGBB.
+extern const unsigned long text_colors[16];
+
+// Reads the window's pixels and decodes cols x rows cells of 8x16 pixels from the top
+// left corner. A window that is a whole multiple larger in a direction is sampled at
+// that scale. False when the window cannot be read or is too small.
+bool x_read_screen(Display* display, unsigned long window, int cols, int rows, screen_text* out);
+// Same, for the whole window: cols = width / 8, rows = height / 16.
+bool x_read_window_cells(Display* display, unsigned long window, screen_text* out);
+// Reads again (every 20 ms) until done() holds; false on timeout. `last` gets the final read.
+bool x_wait_screen(Display* display, unsigned long window, int cols, int rows,
+                   const std::function<bool(const screen_text&)>& done, int timeout_ms,
+                   screen_text* last = nullptr);
+
+// Decodes an 8x16-cell screen from 0xRRGGBB pixels (row-major, width*height), the part
+// of x_read_screen that needs no server.
+bool decode_screen(const std::vector<unsigned long>& pixels, int width, int height, int cols, int rows,
+                   screen_text* out);
+
+// ---- the runtime's message box ----------------------------------------------------------------
+
+// Text of a message box window (its cell grid), rows trimmed and joined with '\n'.
+std::string x_read_box_text(Display* display, unsigned long window);
+// Centre of the button whose label (e.g. "Yes", "No", "OK") shows in the box, in window
+// pixels; false when it is not found.
+bool x_find_box_button(Display* display, unsigned long window, const std::string& label, int* x, int* y);
+// Label of the highlighted (focused) button, "" when none is found.
+std::string x_box_focused_button(Display* display, unsigned long window);
