@@ -14,3 +14,8 @@ void print_next_zone();
 void print_glyph(uint32_t character);
 void controls_set(int32_t value);
 int32_t controls_get();
+
+// Console-page forms of COLOR, CLS and LOCATE: escape sequences on standard output.
+void console_color(uint32_t foreground, uint32_t background, int32_t passed);
+void console_clear(uint32_t background, int32_t passed_background);
+void console_locate(int32_t row, int32_t column, int32_t passed);

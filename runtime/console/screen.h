@@ -82,11 +82,40 @@ void page_colors_reset();
 int32_t ensure_page(int32_t page);
 
 // Start-up: fonts, image table, palettes, glyphs, SCREEN 0, then auto_extend_rows = 1.
+// Safe to call again (tests): the old images are released and the table reused.
 void screen_startup();
+
+// Image table bookkeeping (records live in fixed blocks of 4,096 that never move, so a
+// record pointer stays good while the table grows under the frame builder).
+constexpr int32_t image_table_step = 4096;
+extern int32_t image_table_size;    // records available so far
+extern int32_t next_unused_slot;    // slots handed out so far
+extern int32_t free_slot_top;       // top of free_slot_stack; -1 when empty
+void image_table_clear();           // zero-fill, then claim slots 0 and 1 marked not in use
+void image_release(int32_t index);  // frees the owned buffer and palette, then the slot
+
+// Page table: entry n is the image index of page n, 0 = not created yet.
+extern int32_t* page_table;
+extern int32_t page_table_size;
+
+// The attribute byte of an image's current colours; the blank cell uses the background AND 7.
+uint8_t text_attribute(const screen_image* image);
+uint8_t blank_attribute(const screen_image* image, uint32_t background);
+// Fills rows first..last (1-based, inclusive) with character 32 and the given attribute.
+void text_fill_rows(screen_image* image, int32_t first_row, int32_t last_row, uint8_t attribute);
+// Text rows of an image (text: height).
+int32_t text_rows(const screen_image* image);
+// Image index for a page number (0 or more, made on demand) or a handle; -1 after raising an error.
+int32_t image_resolve(int32_t page_or_handle);
+// Points the three current images at the given indices (after the table changed).
+void current_images_set(int32_t write_index, int32_t read_index, int32_t visual_index);
+// An 80x25 text image whose output goes to standard output (the console option).
+int32_t console_page_new();
 
 // Statements (optional arguments come with a `passed` bit mask).
 void screen_set(int32_t mode, int32_t color_switch, int32_t active_page, int32_t visual_page_number,
                 int32_t refresh, int32_t passed);
+// passed: 1 columns, 2 rows, 4 and 8 the two values the screen ignores.
 void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, int32_t extra2, int32_t passed);
 void color_set(uint32_t foreground, uint32_t background, uint32_t border, int32_t passed);
 void screen_clear(int32_t method, uint32_t color, int32_t passed);
