@@ -71,7 +71,7 @@ void apply_screen_records(handover_reader* reader) {
     if (tag == 258) {
       int32_t columns, rows;
       if (!reader->read_i32(&columns) || !reader->read_i32(&rows)) return;
-      screen_width(0, columns, rows, 0, 0, 2 | 4);
+      screen_width(0, columns, rows, 0, 0, 1 | 2);
       if (pending_error || !reader->read_u32(&tag)) return;
     }
   }
@@ -98,7 +98,7 @@ void apply_screen_records(handover_reader* reader) {
   if (tag == 261) {
     int32_t active, visible;
     if (!reader->read_i32(&active) || !reader->read_i32(&visible)) return;
-    if (write_target) screen_set(write_target->screen_mode, 0, active, visible, 0, 1 | 4 | 8);
+    screen_set(0, 0, active, visible, 0, 4 | 8);
     if (pending_error || !reader->read_u32(&tag)) return;
   }
   if (tag == 262) {

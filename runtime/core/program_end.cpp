@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/console/fonts.h"
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
 #include "runtime/core/errors.h"
@@ -12,13 +11,6 @@
 #include "runtime/window/window.h"
 
 namespace {
-
-// Rows of text the page shows: cells on a text page, pixel height / font height otherwise.
-int32_t text_rows_of(const screen_image* page) {
-  if (page->is_text) return page->height;
-  int32_t font_rows = (page->font_id < 49) ? font_height[page->font_id] : 0;
-  return font_rows > 0 ? page->height / font_rows : page->height;
-}
 
 bool key_waits() {
   rt_string* key = read_key();
@@ -40,9 +32,8 @@ void end_program() {
     uint32_t mark = temp_count;
     screen_image* page = visual_page.load();
     if (page) {
-      write_target = page;
-      write_target_index = visual_page_index;
-      int32_t rows = text_rows_of(page);
+      current_images_set(visual_page_index, read_source_index, visual_page_index);
+      int32_t rows = text_rows(page);
       view_print_set(rows, rows, 3);
       print_newline();
       print_text(string_from_text("Press any key to continue"), 0);

@@ -1,0 +1,322 @@
+// Run-time errors: the message table, fatal numbers, pending errors, the dialog texts and the line event check.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "runtime/console/conventional_memory.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/lifecycle.h"
+#include "runtime/values/strings.h"
+
+namespace {
+
+void clear_error_state() {
+  pending_error = 0;
+  event_pending = 0;
+  checks_suspended = 0;
+  program_suspended = 0;
+  error_handler_armed = 0;
+  in_error_handler = 0;
+}
+
+void strings_ready() {
+  static bool done = false;
+  if (done) return;
+  conventional_memory_clear();
+  string_storage_init();
+  done = true;
+}
+
+std::string text_of(const rt_string* s) { return std::string(reinterpret_cast<const char*>(s->chars), s->len); }
+
+TEST(ErrorMessage, TableTextsAndUnprintableGaps) {
+  const struct {
+    int32_t number;
+    const char* text;
+  } cases[] = {
+      {0, "No error"},
+      {1, "NEXT without FOR"},
+      {4, "Out of DATA"},
+      {5, "Illegal function call"},
+      {9, "Subscript out of range"},
+      {14, "Out of string space"},
+      {37, "Argument-count mismatch"},
+      {69, "Communication-buffer overflow"},
+      {75, "Path/File access error"},
+      {76, "Path not found"},
+      {258, "Invalid handle"},
+      {304, "Source and destination memory regions out of range"},
+      {315, "_ASSERT failed (check console for description)"},
+      {11, "Unprintable error"},
+      {15, "Unprintable error"},
+      {316, "Unprintable error"},
+      {1000, "Unprintable error"},
+      {-1, "Unprintable error"},
+  };
+  for (const auto& c : cases) EXPECT_STREQ(error_message(c.number), c.text) << c.number;
+}
+
+TEST(FatalErrors, MessagesAndTitles) {
+  const struct {
+    int32_t number;
+    const char* message;
+    const char* title;
+  } cases[] = {
+      {11, "Division by zero", "Critical Error"},
+      {256, "Out of stack space", "Critical Error"},
+      {257, "Out of memory", "Critical Error #1"},
+      {259, "Cannot find dynamic library file", "Critical Error"},
+      {261, "Sub/Function does not exist in dynamic library", "Critical Error"},
+      {271, "END/SYSTEM called within SUB _GL's scope", "Critical Error"},
+      {502, "Out of memory", "Critical Error #2"},
+      {510, "Out of memory", "Critical Error #10"},
+      {518, "Out of memory", "Critical Error #18"},
+  };
+  for (const auto& c : cases) {
+    fatal_error_text text{nullptr, nullptr};
+    ASSERT_TRUE(fatal_error_lookup(c.number, &text)) << c.number;
+    EXPECT_STREQ(text.message, c.message) << c.number;
+    EXPECT_STREQ(text.title, c.title) << c.number;
+  }
+  for (int32_t number : {0, 5, 9, 258, 300, 315, 501, 519})
+    EXPECT_FALSE(fatal_error_lookup(number, nullptr)) << number;
+}
+
+TEST(RaiseError, FirstErrorOfAStatementWins) {
+  clear_error_state();
+  raise_error(9);
+  raise_error(13);
+  EXPECT_EQ(pending_error, 9u);
+  EXPECT_EQ(event_pending.load(), 1);
+  clear_error_state();
+}
+
+TEST(RaiseError, ZeroAndNegativeBecomeIllegalFunctionCall) {
+  for (int32_t number : {0, -1, -300}) {
+    clear_error_state();
+    raise_error(number);
+    EXPECT_EQ(pending_error, 5u) << number;
+  }
+  clear_error_state();
+}
+
+TEST(RaiseError, FatalNumberShowsBoxAndExitsZero) {
+  EXPECT_EXIT(
+      {
+        unsetenv("DISPLAY");
+        raise_error(11);
+      },
+      ::testing::ExitedWithCode(0), "Division by zero");
+  EXPECT_EXIT(
+      {
+        unsetenv("DISPLAY");
+        raise_error(505);
+      },
+      ::testing::ExitedWithCode(0), "Critical Error #5");
+}
+
+TEST(DivisionFault, IntegerDivisionByZeroEndsWithCriticalBox) {
+  EXPECT_EXIT(
+      {
+        unsetenv("DISPLAY");
+        set_fpu_mode();
+        install_arithmetic_signal_handler();
+        volatile int zero = 0;
+        volatile int quotient = 7 / zero;
+        (void)quotient;
+      },
+      ::testing::ExitedWithCode(0), "Division by zero");
+}
+
+TEST(ErrorDialog, ProgramBaseName) {
+  const struct {
+    const char* path;
+    const char* base;
+  } cases[] = {
+      {"/opt/calc/brightness", "brightness"},
+      {"brightness", "brightness"},
+      {"C:\\basic\\programs\\calc.exe", "calc.exe"},
+      {"./a\\b/c\\prog", "prog"},
+      {"dir/", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_STREQ(program_base_name(c.path), c.base) << c.path;
+}
+
+TEST(ErrorDialog, ComposedTexts) {
+  const struct {
+    uint32_t number, line;
+    const char* location;
+    const char* name;
+    const char* message;
+    const char* title;
+  } cases[] = {
+      {9, 37, "main module", "brightness", "Line: 37 (in main module)\nSubscript out of range\nContinue?",
+       "Unhandled Error #9 - brightness"},
+      {4, 34, "main module", "calc.exe", "Line: 34 (in main module)\nOut of DATA\nContinue?",
+       "Unhandled Error #4 - calc.exe"},
+      {1000, 1, "lib.bi", "p", "Line: 1 (in lib.bi)\nUnprintable error\nContinue?", "Unhandled Error #1000 - p"},
+      {305, 12, "main module", "brightness", "Line: 12 (in main module)\nSource memory has been freed",
+       "Critical Error #305 - brightness"},
+      {300, 0, "main module", "", "Line: 0 (in main module)\nMemory region out of range", "Critical Error #300 - "},
+  };
+  for (const auto& c : cases) {
+    char* message = nullptr;
+    char* title = nullptr;
+    ASSERT_TRUE(compose_error_dialog(c.number, c.line, c.location, c.name, &message, &title));
+    EXPECT_STREQ(message, c.message);
+    EXPECT_STREQ(title, c.title);
+    std::free(message);
+    std::free(title);
+  }
+}
+
+TEST(ErrorDialog, CriticalRange) {
+  EXPECT_FALSE(error_is_critical(299));
+  EXPECT_TRUE(error_is_critical(300));
+  EXPECT_TRUE(error_is_critical(315));
+  EXPECT_FALSE(error_is_critical(316));
+}
+
+TEST(LineEventCheck, SuspendedChecksLeaveThePendingError) {
+  clear_error_state();
+  raise_error(9);
+  checks_suspended = 1;
+  line_event_check(10, 0, nullptr);
+  EXPECT_EQ(pending_error, 9u);
+  EXPECT_EQ(event_pending.load(), 1);
+  clear_error_state();
+}
+
+TEST(LineEventCheck, ClearsFlagsWhenNothingIsPending) {
+  clear_error_state();
+  event_pending = 1;
+  retry_statement = 1;
+  line_event_check(10, 0, nullptr);
+  EXPECT_EQ(event_pending.load(), 0);
+  EXPECT_EQ(retry_statement, 0);
+}
+
+TEST(LineEventCheck, PauseToggleHoldsTheProgramThread) {
+  clear_error_state();
+  program_suspended = 1;
+  std::atomic<bool> returned{false};
+  std::thread program([&] {
+    line_event_check(20, 0, nullptr);
+    returned = true;
+  });
+  sleep_ms(100);
+  EXPECT_FALSE(returned.load());
+  program_suspended = 0;
+  for (int i = 0; i < 1000 && !returned; ++i) sleep_ms(10);
+  EXPECT_TRUE(returned.load());
+  program.join();
+}
+
+TEST(ErrorHandlerJump, NoHandlerExitsWith99) {
+  EXPECT_EXIT(
+      {
+        clear_error_state();
+        main_routine = [] {};  // a routine whose prologue finds nowhere to continue
+        error_handler_armed = 1;
+        raise_error(9);
+        line_event_check(5, 0, nullptr);
+      },
+      ::testing::ExitedWithCode(99), "");
+}
+
+TEST(ErrorHandlerJump, HandlerSeesErrAndErl) {
+  clear_error_state();
+  EXPECT_EXIT(
+      {
+        error_handler_armed = 1;
+        last_line_number = 100;
+        raise_error(6);
+        main_routine = [] {
+          if (func_err() == 6 && func_erl() == 100 && error_handler_jump == 1 && pending_error == 0) std::exit(42);
+          std::exit(1);
+        };
+        line_event_check(49, 0, nullptr);
+      },
+      ::testing::ExitedWithCode(42), "");
+}
+
+TEST(CriticalError, ShowsOkBoxAndExitsZero) {
+  EXPECT_EXIT(
+      {
+        unsetenv("DISPLAY");
+        clear_error_state();
+        strings_ready();
+        raise_error(301);
+        line_event_check(7, 0, nullptr);
+      },
+      ::testing::ExitedWithCode(0), "Critical Error #301");
+}
+
+TEST(EventTraps, TriggeredKeyTrapsRunOncePerTrigger) {
+  clear_error_state();
+  static std::vector<int32_t> calls;
+  calls.clear();
+  trap_handler_switch = [](int32_t handler) { calls.push_back(handler); };
+  key_traps[3] = event_trap{0x3D00, 0, 7, 1, 2, 0};
+  key_traps[4] = event_trap{0x3E00, 0, 8, 0, 1, 0};  // switched off
+  key_traps[5] = event_trap{0x3F00, 0, 9, 1, 1, 1};  // already running
+  dispatch_event_traps();
+  EXPECT_EQ(calls, (std::vector<int32_t>{7, 7}));
+  EXPECT_EQ(key_traps[3].count, 0);
+  EXPECT_EQ(key_traps[4].count, 1);
+  EXPECT_EQ(key_traps[5].count, 1);
+  key_traps[3] = key_traps[4] = key_traps[5] = event_trap{};
+  trap_handler_switch = nullptr;
+}
+
+TEST(EventTraps, TriggeredTimerRunsItsHandler) {
+  clear_error_state();
+  static std::vector<int32_t> calls;
+  calls.clear();
+  trap_handler_switch = [](int32_t handler) { calls.push_back(handler); };
+  timer_slot& slot = timer_table.load()[0];
+  slot.in_use = 1;
+  slot.armed = 12;
+  slot.active = 1;
+  slot.pending = 1;
+  dispatch_event_traps();
+  EXPECT_EQ(calls, (std::vector<int32_t>{12}));
+  EXPECT_EQ(slot.pending.load(), 0);
+  slot.armed = 0;
+  slot.active = 0;
+  trap_handler_switch = nullptr;
+}
+
+TEST(ErrorFunctions, MessageTextDefaultsToErr) {
+  strings_ready();
+  uint32_t mark = temp_count;
+  err_value = 53;
+  EXPECT_EQ(text_of(func_errormessage(0, 0)), "File not found");
+  EXPECT_EQ(text_of(func_errormessage(9, 1)), "Subscript out of range");
+  error_include_file = "inc.bi";
+  EXPECT_EQ(text_of(func_inclerrorfile()), "inc.bi");
+  error_include_file = nullptr;
+  EXPECT_EQ(text_of(func_inclerrorfile()), "");
+  string_release_temporaries(mark, 0);
+}
+
+TEST(Assert, FalseConditionRaises314WhenEnabled) {
+  clear_error_state();
+  assert_statement(0, nullptr, 0);
+  EXPECT_EQ(pending_error, 0u);  // assertions off
+  assertions_enabled = 1;
+  assert_statement(-1, nullptr, 0);
+  EXPECT_EQ(pending_error, 0u);
+  assert_statement(0, nullptr, 0);
+  EXPECT_EQ(pending_error, 314u);
+  assertions_enabled = 0;
+  clear_error_state();
+}
+
+}  // namespace
