@@ -260,10 +260,11 @@ void build_text_frame() {
       uint8_t character = current_cells[at], attribute = current_cells[at + 1];
       bool is_cursor = column == cursor_x && row == cursor_y;
       if (compare) {
+        // A moved cursor repaints both its old cell and its new one.
         bool was_cursor = column == previous_cursor_x && row == previous_cursor_y;
         if (character == previous_cells[at] && attribute == previous_cells[at + 1] &&
-            (!(attribute & 0x80) || phase == previous_blink_phase) && (!is_cursor || !cursor_changed) &&
-            (!was_cursor || !cursor_moved))
+            (!(attribute & 0x80) || phase == previous_blink_phase) &&
+            (!is_cursor || (!cursor_changed && !cursor_moved)) && (!was_cursor || !cursor_moved))
           continue;
       }
       previous_cells[at] = character;
