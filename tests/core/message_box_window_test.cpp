@@ -3,9 +3,14 @@
 
 #include <unistd.h>
 
+#include <sys/wait.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -139,6 +144,301 @@ TEST(ScreenReader, ReadsAWindowsPixels) {
   XFreeGC(display, gc);
   XDestroyWindow(display, window);
   XCloseDisplay(display);
+}
+
+// ---- the message box -----------------------------------------------------------------
+
+// A box running on its own thread, as on the program thread.
+struct running_box {
+  std::thread thread;
+  std::atomic<int> answer{-100};
+  std::atomic<bool> finished{false};
+};
+
+std::unique_ptr<running_box> launch(std::function<int()> show) {
+  auto run = std::make_unique<running_box>();
+  running_box* r = run.get();
+  r->thread = std::thread([r, show] {
+    r->answer = show();
+    r->finished = true;
+  });
+  return run;
+}
+
+// Waits for the box's answer; a box that does not answer is closed so the test ends.
+int finish(Display* display, unsigned long window, running_box* run) {
+  for (int i = 0; i < 1000 && !run->finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (!run->finished) {
+    ADD_FAILURE() << "the box did not answer";
+    if (window) x_send_close(display, window);
+  }
+  run->thread.join();
+  return run->answer;
+}
+
+// Finds the box by its title and waits until it is drawn and holds the keyboard focus.
+unsigned long wait_for_box(Display* display, const std::string& title) {
+  unsigned long window = x_find_window(display, title, 10000);
+  if (!window) {
+    ADD_FAILURE() << "no window titled " << title;
+    return 0;
+  }
+  for (int i = 0; i < 500 && x_box_focused_button(display, window).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 500 && x_focused_window(display) != window; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(x_focused_window(display), window) << "the box takes the keyboard focus";
+  return window;
+}
+
+using box_action = std::function<void(Display*, unsigned long)>;
+
+box_action keys(std::vector<unsigned long> keysyms, std::vector<unsigned long> modifiers = {}) {
+  return [keysyms, modifiers](Display* d, unsigned long) {
+    for (unsigned long k : keysyms) x_key(d, k, modifiers);
+  };
+}
+
+box_action typed(const std::string& text) {
+  return [text](Display* d, unsigned long) { x_type_text(d, text); };
+}
+
+box_action click(const std::string& label) {
+  return [label](Display* d, unsigned long w) {
+    int x = 0, y = 0;
+    ASSERT_TRUE(x_find_box_button(d, w, label, &x, &y)) << label;
+    x_click(d, w, x, y);
+  };
+}
+
+box_action close_message() {
+  return [](Display* d, unsigned long w) { x_send_close(d, w); };
+}
+
+struct box_case {
+  const char* name;
+  const char* dialog_type;
+  int default_button;
+  box_action action;
+  int expected;
+};
+
+class MessageBox : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    display = x_open();
+    ASSERT_NE(display, nullptr);
+  }
+  void TearDown() override {
+    if (display) XCloseDisplay(display);
+  }
+  Display* display = nullptr;
+};
+
+TEST_F(MessageBox, AnswersKeysClicksAndTheCloseMessage) {
+  const box_case cases[] = {
+      {"yesno Return", "yesno", 1, keys({XK_Return}), 1},
+      {"yesno keypad Enter", "yesno", 1, keys({XK_KP_Enter}), 1},
+      {"yesno space", "yesno", 1, typed(" "), 1},
+      {"yesno y", "yesno", 1, typed("y"), 1},
+      {"yesno Y", "yesno", 1, typed("Y"), 1},
+      {"yesno n", "yesno", 1, typed("n"), 0},
+      {"yesno N", "yesno", 1, typed("N"), 0},
+      {"yesno Escape", "yesno", 1, keys({XK_Escape}), 0},
+      {"yesno Tab Return", "yesno", 1, keys({XK_Tab, XK_Return}), 0},
+      {"yesno Tab Tab Return", "yesno", 1, keys({XK_Tab, XK_Tab, XK_Return}), 1},
+      {"yesno shift-Tab Return", "yesno", 1, [](Display* d, unsigned long) {
+         x_key(d, XK_Tab, {XK_Shift_L});
+         x_key(d, XK_Return);
+       }, 0},
+      {"yesno Right Return", "yesno", 1, keys({XK_Right, XK_Return}), 0},
+      {"yesno Right space", "yesno", 1, [](Display* d, unsigned long) {
+         x_key(d, XK_Right);
+         x_type_text(d, " ");
+       }, 0},
+      {"yesno Right Left Return", "yesno", 1, keys({XK_Right, XK_Left, XK_Return}), 1},
+      {"yesno Down Return", "yesno", 1, keys({XK_Down, XK_Return}), 0},
+      {"yesno other keys wait", "yesno", 1, [](Display* d, unsigned long) {
+         x_type_text(d, "aq1");
+         x_key(d, XK_F1);
+         x_key(d, XK_Return);
+       }, 1},
+      {"yesno default No, Return", "yesno", 0, keys({XK_Return}), 0},
+      {"yesno default No, y", "yesno", 0, typed("y"), 1},
+      {"yesno click Yes", "yesno", 1, click("Yes"), 1},
+      {"yesno click No", "yesno", 1, click("No"), 0},
+      {"yesno click beside the buttons", "yesno", 1, [](Display* d, unsigned long w) {
+         x_click(d, w, 2, 2);
+         x_key(d, XK_Escape);
+       }, 0},
+      {"yesno close", "yesno", 1, close_message(), 0},
+      {"ok Return", "ok", 1, keys({XK_Return}), 1},
+      {"ok space", "ok", 1, typed(" "), 1},
+      {"ok y", "ok", 1, typed("y"), 1},
+      {"ok n", "ok", 1, typed("n"), 1},
+      {"ok Escape", "ok", 1, keys({XK_Escape}), 1},
+      {"ok Tab Return", "ok", 1, keys({XK_Tab, XK_Return}), 1},
+      {"ok Right Return", "ok", 1, keys({XK_Right, XK_Return}), 1},
+      {"ok click OK", "ok", 1, click("OK"), 1},
+      {"ok close", "ok", 1, close_message(), 0},
+  };
+  int number = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string title = "Box case " + std::to_string(++number) + " of the test";
+    std::string type = c.dialog_type;
+    int default_button = c.default_button;
+    auto run = launch([title, type, default_button] {
+      return message_box(title.c_str(), "Something happened.\nGo on?", type.c_str(), "error", default_button);
+    });
+    unsigned long window = wait_for_box(display, title);
+    if (window) c.action(display, window);
+    EXPECT_EQ(finish(display, window, run.get()), c.expected);
+    if (window) {
+      EXPECT_TRUE(x_wait_window_gone(display, window, 5000)) << "the box is destroyed";
+    }
+  }
+}
+
+TEST_F(MessageBox, ShowsTitleTextAndFocusedButton) {
+  const std::string title = "Unhandled Error #9 - brightness";
+  auto run = launch([title] {
+    return message_box(title.c_str(), "Line: 37 (in main module)\nSubscript out of range\nContinue?", "yesno",
+                       "error", 1);
+  });
+  unsigned long window = wait_for_box(display, title);
+  ASSERT_NE(window, 0u);
+  EXPECT_EQ(x_window_title(display, window), title);
+  char* wm_name = nullptr;
+  ASSERT_TRUE(XFetchName(display, window, &wm_name));
+  EXPECT_STREQ(wm_name, title.c_str());
+  XFree(wm_name);
+  Atom* protocols = nullptr;
+  int count = 0;
+  ASSERT_TRUE(XGetWMProtocols(display, window, &protocols, &count));
+  ASSERT_EQ(count, 1);
+  EXPECT_EQ(protocols[0], XInternAtom(display, "WM_DELETE_WINDOW", False));
+  XFree(protocols);
+  EXPECT_EQ(x_transient_for(display, window), 0u) << "no program window to belong to";
+
+  EXPECT_EQ(x_read_box_text(display, window).substr(0, 59),
+            "Line: 37 (in main module)\nSubscript out of range\nContinue?\n");
+  screen_text cells;
+  ASSERT_TRUE(x_read_window_cells(display, window, &cells));
+  int width = 0, height = 0;
+  ASSERT_TRUE(x_window_size(display, window, &width, &height));
+  EXPECT_EQ(width % 8, 0);
+  EXPECT_EQ(height % 16, 0);
+  EXPECT_GE(cells.cols, 29);
+  EXPECT_EQ(cells.rows, 7) << "blank, three lines, blank, buttons, blank";
+  int text_row = cells.find_row("Subscript");
+  ASSERT_GE(text_row, 0);
+  int col = static_cast<int>(cells.lines[text_row].find("Subscript"));
+  EXPECT_EQ(cells.fg[text_row][col], 0) << "black text";
+  EXPECT_EQ(cells.bg[text_row][col], 7) << "on light grey";
+
+  EXPECT_EQ(x_box_focused_button(display, window), "Yes");
+  x_key(display, XK_Tab);
+  screen_text after;
+  EXPECT_TRUE(x_wait_screen(display, window, cells.cols, cells.rows, [&](const screen_text&) {
+    return x_box_focused_button(display, window) == "No";
+  }, 5000, &after));
+  x_key(display, XK_Left);
+  EXPECT_TRUE(x_wait_screen(display, window, cells.cols, cells.rows, [&](const screen_text&) {
+    return x_box_focused_button(display, window) == "Yes";
+  }, 5000, &after));
+  x_key(display, XK_Escape);
+  EXPECT_EQ(finish(display, window, run.get()), 0);
+}
+
+TEST_F(MessageBox, RedrawsWhatWasCovered) {
+  const std::string title = "Covered box";
+  auto run = launch([title] { return message_box(title.c_str(), "Still here", "ok", "info", 1); });
+  unsigned long window = wait_for_box(display, title);
+  ASSERT_NE(window, 0u);
+  int width = 0, height = 0;
+  ASSERT_TRUE(x_window_size(display, window, &width, &height));
+  int x = 0, y = 0;
+  Window child = 0;
+  XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+  XSetWindowAttributes attributes;
+  attributes.override_redirect = True;
+  attributes.background_pixel = WhitePixel(display, DefaultScreen(display));
+  Window cover = XCreateWindow(display, DefaultRootWindow(display), x, y, width, height, 0, CopyFromParent,
+                               InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+  XMapRaised(display, cover);
+  XSync(display, False);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  XDestroyWindow(display, cover);
+  XSync(display, False);
+  screen_text cells;
+  EXPECT_TRUE(x_wait_screen(display, window, width / 8, height / 16, [](const screen_text& s) {
+    return s.find_row("Still here") >= 0 && s.find_row("OK") >= 0;
+  }, 5000, &cells)) << cells.text();
+  x_key(display, XK_Return);
+  EXPECT_EQ(finish(display, window, run.get()), 1);
+}
+
+TEST_F(MessageBox, BelongsToTheProgramWindow) {
+  Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 64, 64, 0, 0, 0);
+  XSync(display, False);
+  message_box_owner_window = owner;
+  const std::string title = "Owned box";
+  auto run = launch([title] { return message_box(title.c_str(), "Owned", "ok", "info", 1); });
+  unsigned long window = wait_for_box(display, title);
+  ASSERT_NE(window, 0u);
+  EXPECT_EQ(x_transient_for(display, window), owner);
+  x_send_close(display, window);
+  EXPECT_EQ(finish(display, window, run.get()), 0);
+  message_box_owner_window = 0;
+  XDestroyWindow(display, owner);
+}
+
+TEST_F(MessageBox, LongAlertTextIsShownWhole) {
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text += static_cast<char>('a' + i % 26);
+  auto run = launch([text] { return alert("%s%d", text.c_str(), 42); });
+  unsigned long window = wait_for_box(display, "Alert");
+  ASSERT_NE(window, 0u);
+  EXPECT_EQ(x_window_title(display, window), "Alert");
+  std::string shown = x_read_box_text(display, window);
+  std::string joined;
+  for (char c : shown)
+    if (c != '\n') joined += c;
+  EXPECT_EQ(joined.substr(0, text.size() + 2), text + "42") << "wrapped, not cut";
+  EXPECT_EQ(x_box_focused_button(display, window), "OK");
+  x_key(display, XK_Return);
+  EXPECT_EQ(finish(display, window, run.get()), 1) << "alert reports that it was shown";
+}
+
+TEST(Alert, NullFormatShowsNothing) { EXPECT_EQ(alert(nullptr), 0); }
+
+// Runs message_box in a child without a display; returns its answer and what it wrote to stderr.
+int box_without_display(const char* title, const char* message, const char* type, std::string* err) {
+  std::string path = temp_path("box_stderr");
+  std::fflush(stderr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    unsetenv("DISPLAY");
+    if (!std::freopen(path.c_str(), "w", stderr)) _exit(90);
+    int answer = message_box(title, message, type, "error", 1);
+    std::fflush(stderr);
+    _exit(10 + answer);
+  }
+  int status = wait_exit_status(pid, 20000);
+  *err = read_file(path);
+  unlink(path.c_str());
+  return status - 10;
+}
+
+TEST(MessageBoxWithoutDisplay, WritesToStderrAndAnswersNo) {
+  std::string err;
+  EXPECT_EQ(box_without_display("Critical Error #2", "Out of memory", "ok", &err), 0);
+  EXPECT_EQ(err, "Critical Error #2: Out of memory\n");
+  EXPECT_EQ(box_without_display("Unhandled Error #5 - x", "Line: 1 (in main module)\nIllegal function call\nContinue?",
+                                "yesno", &err),
+            0);
+  EXPECT_EQ(err, "Unhandled Error #5 - x: Line: 1 (in main module)\nIllegal function call\nContinue?\n");
 }
 
 }  // namespace
