@@ -3,11 +3,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
 #include "runtime/core/errors.h"
+#include "runtime/core/lifecycle.h"
 #include "runtime/values/strings.h"
 
 int32_t controls_off = 0;
@@ -19,15 +19,11 @@ constexpr int32_t zone_width = 14;
 constexpr int32_t code_point_font = 32;  // font flag: strings hold 4-byte code points
 constexpr uint32_t bell_pause_ms = 250;
 
-// The comma separator's space, kept here so PRINT needs nothing from string storage.
+// The comma separator prints one_space; this stands in before string storage exists.
 uint8_t space_byte = ' ';
-rt_string zone_space = {&space_byte, 1, 0, nullptr, 0, 0, 0, 0, 0, 1, nullptr};
+rt_string spare_space = {&space_byte, 1, 0, nullptr, 0, 0, 0, 0, 0, 1, nullptr};
 
-void pause_ms(uint32_t milliseconds) {
-  timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-  while (nanosleep(&wait, &wait) != 0) {
-  }
-}
+rt_string* zone_space() { return one_space ? one_space : &spare_space; }
 
 int32_t char_step(const screen_image* image) {
   uint32_t font = image->font_id;
@@ -125,7 +121,7 @@ void print_text(rt_string* text, int32_t line_end) {
     }
     switch (c) {
       case 7:
-        pause_ms(bell_pause_ms);
+        sleep_ms(bell_pause_ms);
         break;
       case 9: {
         // Spaces up to the next tab stop (columns 9, 17, 25, ...), at least one.
@@ -203,12 +199,12 @@ void print_next_zone() {
     image->wrap_pending = 0;
     return;
   }
-  print_text(&zone_space, 0);
+  print_text(zone_space(), 0);
   if (image->is_console) return;
   while (!pending_error && image->cursor_col != 1 &&
          ((image->cursor_col - 1) % zone_width != 0 || image->cursor_col >= image->width - 12) &&
          image->cursor_col < image->width)
-    print_text(&zone_space, 0);
+    print_text(zone_space(), 0);
 }
 
 void controls_set(int32_t value) { controls_off = value == 2 ? 1 : 0; }
