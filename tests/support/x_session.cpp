@@ -143,8 +143,20 @@ std::string temp_path(const std::string& stem) {
 
 // ---- X display and windows --------------------------------------------------------------
 
+// The X server resets when its last client disconnects, and refuses connections while it
+// does. One connection kept open for the life of the test process keeps it from resetting
+// between tests; opening is retried for a moment in case a reset is under way.
+static Display* open_with_retry() {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (Display* display = XOpenDisplay(nullptr)) return display;
+    pause_ms(50);
+  }
+  return nullptr;
+}
+
 Display* x_open() {
-  Display* display = XOpenDisplay(nullptr);
+  static Display* keeper = open_with_retry();  // never closed
+  Display* display = keeper ? open_with_retry() : nullptr;
   if (!display) {
     ADD_FAILURE() << "no X display (DISPLAY=" << (std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "")
                   << "); window tests run under xvfb-run";
