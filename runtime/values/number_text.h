@@ -4,7 +4,8 @@
 
 struct rt_string;
 
-// Every conversion returns a new temporary string.
+// Every conversion returns a new temporary string. Infinities and NaN, which have no
+// digits to show, print as " INF", "-INF" and " NAN" in both SINGLE and DOUBLE form.
 rt_string* format_int8(int8_t value);
 rt_string* format_int16(int16_t value);
 rt_string* format_int32(int32_t value);
