@@ -41,8 +41,11 @@ uint32_t char_at(const rt_string* text, int32_t offset, int32_t step) {
 // without a line end) or moves to the next line. Returns true when it moved to the next line.
 bool print_char(screen_image* image, uint32_t c, bool defer_wrap) {
   print_glyph(c);
-  image->cursor_col = static_cast<int16_t>(image->cursor_col + 1);
-  if (image->cursor_col <= image->width) return false;
+  int32_t next_col = image->cursor_col + 1;  // may pass 32,767 on the widest pages
+  if (next_col <= image->width) {
+    image->cursor_col = static_cast<int16_t>(next_col);
+    return false;
+  }
   if (defer_wrap) {
     image->cursor_col = static_cast<int16_t>(image->width);
     image->wrap_pending = 1;
@@ -150,10 +153,11 @@ void print_text(rt_string* text, int32_t line_end) {
       }
       case 28:
         if (image->cursor_row >= image->view_bottom && image->cursor_col == image->width) break;
-        image->cursor_col = static_cast<int16_t>(image->cursor_col + 1);
-        if (image->cursor_col > image->width) {
+        if (image->cursor_col + 1 > image->width) {
           image->cursor_col = 1;
           image->cursor_row = static_cast<int16_t>(image->cursor_row + 1);
+        } else {
+          image->cursor_col = static_cast<int16_t>(image->cursor_col + 1);
         }
         break;
       case 29:

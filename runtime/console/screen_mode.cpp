@@ -1,6 +1,7 @@
 // Screen building (keeps the page table, the text grid requests and the frame-builder pause; SCREEN and WIDTH).
 #include <sched.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -38,10 +39,12 @@ constexpr int32_t passed_rows = 2;
 // Grows the page table to at least `count` entries, new entries 0; false when memory runs out.
 bool page_table_reserve(int32_t count) {
   if (count <= page_table_size) return true;
-  int32_t* grown = new (std::nothrow) int32_t[static_cast<size_t>(count)]();
+  // calloc leaves untouched pages to the kernel, so an absurd page number fails here
+  // (error 7) instead of committing gigabytes of zeros.
+  int32_t* grown = static_cast<int32_t*>(std::calloc(static_cast<size_t>(count), sizeof(int32_t)));
   if (!grown) return false;
   if (page_table) std::memcpy(grown, page_table, sizeof(int32_t) * static_cast<size_t>(page_table_size));
-  delete[] page_table;
+  std::free(page_table);
   page_table = grown;
   page_table_size = count;
   return true;
@@ -280,7 +283,7 @@ void screen_startup() {
   fonts_startup();
   image_table_clear();
   palettes_startup();
-  delete[] page_table;
+  std::free(page_table);
   page_table = nullptr;
   page_table_size = 0;
   page_table_reserve(1);

@@ -252,3 +252,24 @@ TEST_F(print_output, ConsolePageWritesToStandardOutput) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(print_output, WidestPageDefersTheWrapWithoutOverflow) {
+  screen_width(0, 32767, 1, 0, 0, 3);
+  ASSERT_EQ(pending_error, 0u);
+  ASSERT_EQ(write_target->width, 32767);
+  print_raw(std::string(32767, 'a'), 0);
+  EXPECT_EQ(write_target->cursor_col, 32767);
+  EXPECT_EQ(write_target->wrap_pending, 1);
+  print_raw("b", 0);
+  EXPECT_EQ(write_target->cursor_row, 1);
+  EXPECT_EQ(write_target->cursor_col, 2);
+  EXPECT_EQ(text_cell(write_target, 1, 1)[0], 'b');
+  EXPECT_EQ(text_cell(write_target, 1, 2)[0], ' ');
+  locate(1, 32767);
+  print_raw("\x1c", 0);  // cursor right at the end of the only region row: nothing
+  EXPECT_EQ(write_target->cursor_col, 32767);
+}
+
+}  // namespace
