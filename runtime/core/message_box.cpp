@@ -14,6 +14,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+// Last: the internal header brings the per-connection error hook and many macros.
+#include <X11/Xlibint.h>
+#undef min
+#undef max
 
 #include "runtime/console/fonts.h"
 
@@ -59,9 +63,23 @@ struct box_state {
   int focused = 0;                        // index into labels
   int button_row = 0, first_button_col = 0;
   int pressed = -1;                       // button under a held mouse button, -1 none
-  bool mapped = false;
+  bool focus_taken = false;              // the box has asked for the keyboard focus
   Atom wm_protocols = 0, wm_delete = 0;
 };
+
+// Errors on the box's own connection (a window that vanished under us, focus refused by
+// a window manager) must not end the program through the process-wide handler. Xlib
+// offers them to this hook when they arrive while it waits for a reply, so every request
+// that can fail is followed by XSync.
+int ignore_box_error(Display*, xError*, XExtCodes*, int* result) {
+  *result = 0;
+  return 1;
+}
+
+void install_error_hook(Display* display) {
+  XExtCodes* codes = XAddExtension(display);
+  if (codes) XESetError(display, codes->extension, ignore_box_error);
+}
 
 // Message split at '\n', tabs expanded, carriage returns dropped, long lines wrapped.
 std::vector<std::string> layout_lines(const char* message, int width_limit) {
@@ -157,7 +175,7 @@ void render(box_state& box) {
 void present(box_state& box) {
   XPutImage(box.display, box.window, box.gc, box.image, 0, 0, 0, 0, box.cols * cell_width,
             box.rows * cell_height);
-  XFlush(box.display);
+  XSync(box.display, False);
 }
 
 void move_focus(box_state& box, int step) {
@@ -294,7 +312,7 @@ bool open_box(box_state& box, const char* title, const char* message, bool yes_n
   if (!box.image->data) return false;
   render(box);
   XMapRaised(d, box.window);
-  XFlush(d);
+  XSync(d, False);
   return true;
 }
 
@@ -308,8 +326,10 @@ void close_box(box_state& box) {
 
 // Takes the keyboard focus once the box is on screen (a window that is not viewable cannot).
 void take_focus(box_state& box) {
+  if (box.focus_taken) return;
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(box.display, box.window, &attributes) || attributes.map_state != IsViewable) return;
+  box.focus_taken = true;
   XSetInputFocus(box.display, box.window, RevertToParent, CurrentTime);
   // Window managers that honour the activation request raise and focus the box as well.
   XEvent event;
@@ -322,7 +342,7 @@ void take_focus(box_state& box) {
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(box.display, DefaultRootWindow(box.display), False, SubstructureRedirectMask | SubstructureNotifyMask,
              &event);
-  XFlush(box.display);
+  XSync(box.display, False);
 }
 
 // Handles one key; returns the answer, or -1 to keep waiting.
@@ -372,10 +392,12 @@ int run_box(box_state& box) {
     XNextEvent(box.display, &event);
     switch (event.type) {
       case Expose:
+        // Under a reparenting window manager the box may become viewable only after its
+        // MapNotify; the first Expose is then the moment to take the focus.
         if (event.xexpose.count == 0) present(box);
+        take_focus(box);
         break;
       case MapNotify:
-        box.mapped = true;
         present(box);
         take_focus(box);
         break;
@@ -432,6 +454,7 @@ int message_box(const char* title, const char* message, const char* dialog_type,
     std::fflush(stderr);
     return 0;
   }
+  install_error_hook(box.display);
   int answer = 0;
   if (open_box(box, title, message, yes_no, default_button)) {
     answer = run_box(box);

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <atomic>
@@ -439,6 +440,75 @@ TEST(MessageBoxWithoutDisplay, WritesToStderrAndAnswersNo) {
                                 "yesno", &err),
             0);
   EXPECT_EQ(err, "Unhandled Error #5 - x: Line: 1 (in main module)\nIllegal function call\nContinue?\n");
+}
+
+TEST_F(MessageBox, AnswersNoWhenItsWindowIsDestroyed) {
+  const std::string title = "Destroyed box";
+  auto run = launch([title] { return message_box(title.c_str(), "Gone soon", "yesno", "error", 1); });
+  unsigned long window = wait_for_box(display, title);
+  ASSERT_NE(window, 0u);
+  XDestroyWindow(display, window);
+  XSync(display, False);
+  EXPECT_EQ(finish(display, 0, run.get()), 0);
+}
+
+// ---- the rest of the harness ------------------------------------------------------------------
+
+TEST_F(MessageBox, TypedTextArrivesAsKeyPresses) {
+  Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 10, 10, 100, 50, 0, 0, 0);
+  XStoreName(display, window, "typing target");
+  XSelectInput(display, window, KeyPressMask);
+  XMapWindow(display, window);
+  ASSERT_EQ(x_find_window(display, "typing target", 5000), window);
+  x_focus(display, window);
+  EXPECT_EQ(x_focused_window(display), window);
+  const std::string text = "Hello, World! 0-9 ~_|{}:\"<>?\xc3\xbc\n";  // ends in u-umlaut (UTF-8), Return
+  x_type_text(display, text);
+  x_key(display, XK_a, {XK_Control_L});
+  std::string got;
+  std::vector<KeySym> keysyms;
+  unsigned int last_state = 0;
+  for (int i = 0; i < 500; ++i) {
+    while (XPending(display)) {
+      XEvent event;
+      XNextEvent(display, &event);
+      if (event.type == MappingNotify) XRefreshKeyboardMapping(&event.xmapping);
+      if (event.type != KeyPress) continue;
+      char buffer[8];
+      KeySym keysym = 0;
+      int n = XLookupString(&event.xkey, buffer, sizeof buffer, &keysym, nullptr);
+      if (IsModifierKey(keysym)) continue;
+      keysyms.push_back(keysym);
+      got.append(buffer, n);
+      last_state = event.xkey.state;
+    }
+    if (!keysyms.empty() && keysyms.back() == XK_a) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(got, "Hello, World! 0-9 ~_|{}:\"<>?\xfc\r\x01") << "Latin-1 from XLookupString";
+  EXPECT_TRUE(last_state & ControlMask);
+  XDestroyWindow(display, window);
+}
+
+TEST(ChildProcess, StatusesStreamsAndEnvironment) {
+  program_io io;
+  io.stdout_path = temp_path("child_out");
+  io.stderr_path = temp_path("child_err");
+  io.set_env = {"BOX_TEST_VALUE=seven"};
+  io.unset_env = {"HOME"};
+  pid_t pid = start_program("/bin/sh", {"-c", "echo \"$BOX_TEST_VALUE ${HOME-none}\"; echo oops >&2; exit 3"}, io);
+  EXPECT_EQ(wait_exit_status(pid, 20000), 3);
+  EXPECT_EQ(read_file(io.stdout_path), "seven none\n");
+  EXPECT_EQ(read_file(io.stderr_path), "oops\n");
+  unlink(io.stdout_path.c_str());
+  unlink(io.stderr_path.c_str());
+
+  EXPECT_EQ(wait_exit_status(start_program("/bin/sh", {"-c", "kill -TERM $$"}), 20000), -2);
+  EXPECT_EQ(last_exit_signal(), SIGTERM);
+  pid_t sleeper = start_program("/bin/sleep", {"30"});
+  EXPECT_EQ(wait_exit_status(sleeper, 100), -1) << "timeout";
+  EXPECT_EQ(waitpid(sleeper, nullptr, WNOHANG), -1) << "killed and reaped";
+  EXPECT_EQ(wait_exit_status(start_program("/nonexistent/program"), 20000), 127);
 }
 
 }  // namespace
