@@ -57,7 +57,9 @@ void frame_builder_pause() {
   if (!frames_must_pause()) return;
   int32_t run = 0;
   frame_build_pause.compare_exchange_strong(run, 1);
-  while (frame_build_pause.load() != 2) sched_yield();
+  // While the screen is hidden the frame thread builds nothing and never answers; the
+  // pause word still keeps a build from starting.
+  while (frame_build_pause.load() != 2 && screen_hidden.load() == 0) sched_yield();
 }
 
 void frame_builder_release() {

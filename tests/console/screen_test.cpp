@@ -1,8 +1,11 @@
 // Screen pages, the image table and the text statements, checked against the cells in emulated memory.
+#include <thread>
 #include <vector>
 
 #include "console/console_fixture.h"
 #include "runtime/console/fonts.h"
+#include "runtime/core/lifecycle.h"
+#include "runtime/window/window.h"
 
 namespace {
 
@@ -471,6 +474,69 @@ TEST_F(screen, StartUpCanRunAgain) {
   for (int i = 0; i < 3; ++i) screen_startup();
   EXPECT_EQ(next_unused_slot, 2 + 8);
   EXPECT_EQ(write_target->width, 80);
+}
+
+}  // namespace
+
+namespace {
+
+// Stands in for the frame builder: answers one pause request and notes that it saw it.
+struct pause_responder {
+  std::atomic<int32_t> answered{0};
+  std::atomic<int32_t> stop{0};
+  std::thread thread;
+  pause_responder()
+      : thread([this] {
+          while (!stop.load()) {
+            int32_t asked = 1;
+            if (frame_build_pause.compare_exchange_strong(asked, 2)) answered = 1;
+            std::this_thread::yield();
+          }
+        }) {}
+  ~pause_responder() {
+    stop = 1;
+    thread.join();
+  }
+};
+
+struct running_threads {
+  int32_t saved_started = threads_started.load();
+  int32_t saved_auto = auto_display.load();
+  int32_t saved_hidden = screen_hidden.load();
+  running_threads(int32_t automatic, int32_t hidden) {
+    threads_started = 1;
+    auto_display = automatic;
+    screen_hidden = hidden;
+  }
+  ~running_threads() {
+    threads_started = saved_started;
+    auto_display = saved_auto;
+    screen_hidden = saved_hidden;
+  }
+};
+
+TEST_F(screen, RebuildWaitsForTheFrameBuilderAndReleasesIt) {
+  running_threads running(1, 0);
+  pause_responder builder;
+  screen_width(0, 40, 0, 0, 0, 1);
+  EXPECT_EQ(builder.answered.load(), 1);
+  EXPECT_EQ(frame_build_pause.load(), 0);
+  EXPECT_EQ(write_target->width, 40);
+}
+
+TEST_F(screen, RebuildAsksNothingWithoutAutomaticDisplay) {
+  running_threads running(0, 0);
+  pause_responder builder;
+  screen_width(0, 40, 0, 0, 0, 1);
+  EXPECT_EQ(builder.answered.load(), 0);
+  EXPECT_EQ(frame_build_pause.load(), 0);
+}
+
+TEST_F(screen, RebuildOfAHiddenScreenDoesNotWaitForAnAnswer) {
+  running_threads running(1, 1);
+  screen_width(0, 40, 0, 0, 0, 1);  // no builder runs: must not hang
+  EXPECT_EQ(frame_build_pause.load(), 0);
+  EXPECT_EQ(write_target->width, 40);
 }
 
 }  // namespace
