@@ -4,6 +4,7 @@
 // larger one is started and earlier allocations stay where they are.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "runtime/core/errors.h"
 #include "runtime/values/strings.h"
@@ -12,21 +13,28 @@ namespace {
 
 constexpr size_t first_block_size = 1048576;
 
-uint8_t* arena_block = nullptr;  // current block
-size_t arena_block_size = 0;     // its size in bytes
+// Each block starts with a link to the block before it, so every block stays
+// reachable (leak checkers see the chain) although none is ever freed.
+constexpr size_t block_header = 16;
+
+uint8_t* arena_block = nullptr;  // usable start of the current block (after its link)
+size_t arena_block_size = 0;     // usable size of the current block
 uint8_t* arena_next = nullptr;   // next free byte in it
 uint8_t* arena_limit = nullptr;  // end of the block
+void* arena_chain = nullptr;     // the newest block; each links to its predecessor
 
 void start_block(size_t size) {
-  uint8_t* block = static_cast<uint8_t*>(std::calloc(size, 1));
+  uint8_t* block = static_cast<uint8_t*>(std::calloc(size + block_header, 1));
   if (!block) {
     raise_error(504);
     std::abort();  // raise_error ends the process for this number
   }
-  arena_block = block;
+  std::memcpy(block, &arena_chain, sizeof arena_chain);
+  arena_chain = block;
+  arena_block = block + block_header;
   arena_block_size = size;
-  arena_next = block;
-  arena_limit = block + size;
+  arena_next = arena_block;
+  arena_limit = arena_block + size;
 }
 
 }  // namespace
