@@ -1,0 +1,248 @@
+// INPUT line editor (keeps the state of one INPUT statement: the typed line, its fields and the screen copies).
+#include <poll.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "runtime/console/input.h"
+#include "runtime/console/print.h"
+#include "runtime/console/screen.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/lifecycle.h"
+#include "runtime/values/strings.h"
+#include "runtime/window/keyboard.h"
+#include "runtime/window/window.h"
+
+void* input_dest_ptrs[input_dest_capacity];
+uint32_t input_dest_types[input_dest_capacity];
+
+namespace {
+
+// State of the INPUT statement that runs now (program thread only).
+struct input_editor {
+  int32_t count;                                // destinations 1 to count
+  rt_string* input_line;                        // the text as typed so far
+  rt_string* input_accepted;                    // the last text that passed validation
+  rt_string* input_fields[input_dest_capacity]; // field text per destination, 1 to count
+  int32_t input_snapshot;                       // handle: the write target before the first key
+  int32_t input_canvas;                         // handle: where the line is redrawn
+  int16_t saved_col, saved_row;                 // where the echo of the line begins
+  uint8_t saved_wrap;                           // wrap_pending at that place
+  int32_t pending_spaces;                       // spaces still to feed after a TAB
+  bool whole_line;                              // the line form: one string takes everything
+  int32_t quote_state;                          // 0 outside quotes, 1 inside, 2 after the closing one
+  bool console;                                 // the write target is the console page
+  uint32_t temp_mark;                           // temporary count at entry
+};
+input_editor editor;
+
+// One readonly byte per value, so a key is printed without allocating a string.
+struct byte_table {
+  char bytes[256];
+  byte_table() {
+    for (int i = 0; i < 256; ++i) bytes[i] = static_cast<char>(i);
+  }
+};
+const byte_table all_bytes;
+
+rt_string* byte_string(uint8_t byte) { return string_from_text_len(&all_bytes.bytes[byte], 1); }
+
+// The line's bytes copied out of the string heap: storing a field or assigning a string
+// may compact the heap, after which `input_line->chars` points at moved bytes.
+std::string line_text() {
+  return std::string(reinterpret_cast<const char*>(editor.input_line->chars),
+                     static_cast<size_t>(editor.input_line->len));
+}
+
+void set_text(rt_string* destination, const std::string& text) {
+  // May move heap strings.
+  string_assign(destination, string_from_text_len(text.data(), static_cast<int32_t>(text.size())));
+}
+
+// Splits the line into fields and checks the one being typed against its destination,
+// storing it when valid. False rejects the line.
+bool split_and_validate() {
+  const std::string line = line_text();
+  int32_t field = 1;
+  std::string text;
+  bool at_field_start = true;
+  editor.quote_state = 0;
+  for (char c : line) {
+    if (c == ',' && editor.quote_state != 1 && !editor.whole_line) {
+      set_text(editor.input_fields[field], text);
+      editor.quote_state = 0;
+      if (++field > editor.count) return false;
+      text.clear();
+      at_field_start = true;
+    } else if (c == '"' && !editor.whole_line && editor.quote_state == 1) {
+      editor.quote_state = 2;  // closes the quotes, "" included
+    } else if (c == '"' && !editor.whole_line && at_field_start) {
+      editor.quote_state = 1;
+    } else {
+      if (editor.quote_state == 2) return false;
+      text += c;
+      at_field_start = false;
+    }
+  }
+  set_text(editor.input_fields[field], text);
+  if (!validate_field(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int32_t>(text.size()),
+                      input_dest_types[field], input_dest_ptrs[field]))
+    return false;
+  set_text(editor.input_accepted, line);
+  return true;
+}
+
+// Rebuilds the echo from the snapshot taken before the first key, so wraps and scrolls
+// come out exactly as typing the line afresh would make them.
+void redraw_line() {
+  int32_t remembered = get_write_target();
+  page_copy(editor.input_snapshot, editor.input_canvas);
+  set_write_target(editor.input_canvas);
+  write_target->cursor_col = editor.saved_col;
+  write_target->cursor_row = editor.saved_row;
+  write_target->wrap_pending = editor.saved_wrap;
+  for (char c : line_text()) print_text(byte_string(static_cast<uint8_t>(c)), 0);
+  int16_t col = write_target->cursor_col, row = write_target->cursor_row;
+  uint8_t wrap = write_target->wrap_pending;
+  set_write_target(remembered);
+  page_copy(editor.input_canvas, remembered);
+  write_target->cursor_col = col;
+  write_target->cursor_row = row;
+  write_target->wrap_pending = wrap;
+  string_release_temporaries(editor.temp_mark, 0);
+}
+
+// Backspace or a rejected key: one byte less, revalidated, and the echo redrawn.
+void take_back() {
+  if (editor.input_line->len == 0) return;
+  do {
+    std::string line = line_text();
+    line.pop_back();
+    set_text(editor.input_line, line);
+    // A shorter line that no longer passes loses further bytes until one does (the
+    // empty line always does).
+  } while (!split_and_validate() && editor.input_line->len > 0);
+  if (!editor.console) redraw_line();
+}
+
+// One byte from standard input for a console page; -1 when none is there yet.
+int32_t console_key() {
+  pollfd input = {0, POLLIN, 0};
+  if (poll(&input, 1, 0) <= 0) return -1;
+  unsigned char byte = 0;
+  if (read(0, &byte, 1) != 1) return -1;  // end of input: no key
+  return byte == 10 ? 13 : byte;
+}
+
+// The next key as one byte, -1 when there is none or it is an extended key.
+int32_t next_key() {
+  if (editor.pending_spaces > 0) {
+    --editor.pending_spaces;
+    return ' ';
+  }
+  sleep_ms(10);
+  if (editor.console) return console_key();
+  rt_string* key = read_key();
+  return key->len == 1 ? key->chars[0] : -1;
+}
+
+void type_byte(uint8_t byte) {
+  std::string line(reinterpret_cast<const char*>(editor.input_accepted->chars),
+                   static_cast<size_t>(editor.input_accepted->len));
+  line += static_cast<char>(byte);
+  set_text(editor.input_line, line);
+  if (!editor.console) print_text(byte_string(byte), 0);
+  if (!split_and_validate()) take_back();
+}
+
+void finish(uint8_t line_end, uint8_t saved_cursor_visible, int32_t saved_auto_display, int32_t saved_read_source) {
+  for (int32_t f = 1; f <= editor.count; ++f) string_free(editor.input_fields[f]);
+  if (line_end == 1 && !editor.console) print_text(string_from_text_len("", 0), 1);
+  string_free(editor.input_line);
+  string_free(editor.input_accepted);
+  write_target->cursor_visible = saved_cursor_visible;
+  image_free(editor.input_snapshot, 1);
+  image_free(editor.input_canvas, 1);
+  if (saved_auto_display == 0) {
+    // Manual display: ask for one last frame and wait until the frame builder drew it.
+    auto_display = -1;
+    while (auto_display.load() != 0 && !stop_all.load()) sleep_ms(1);
+  }
+  set_read_source(saved_read_source);
+  string_release_temporaries(editor.temp_mark, 0);
+}
+
+}  // namespace
+
+void input_statement(int32_t count, uint8_t line_end) {
+  if (pending_error) return;
+  if (count < 1 || count >= input_dest_capacity) {
+    raise_error(5);
+    return;
+  }
+  editor.count = count;
+  int32_t saved_auto_display = auto_display.exchange(1);
+  int32_t saved_read_source = get_read_source();
+  int32_t target = get_write_target();
+  set_read_source(target);
+  editor.input_snapshot = image_copy(target, 0, 0);
+  if (editor.input_snapshot > -2) {
+    raise_error(516);
+    return;
+  }
+  editor.input_canvas = image_copy(target, 0, 0);
+  if (editor.input_canvas > -2) {
+    raise_error(517);
+    return;
+  }
+  editor.saved_col = write_target->cursor_col;
+  editor.saved_row = write_target->cursor_row;
+  editor.saved_wrap = write_target->wrap_pending;
+  editor.temp_mark = temp_count;
+  editor.console = write_target->is_console != 0;
+  editor.pending_spaces = 0;
+  editor.quote_state = 0;
+  editor.whole_line = (input_dest_types[1] & input_type_string) && (input_dest_types[1] & input_type_line);
+  if (editor.whole_line) input_dest_types[1] = input_type_whole_line;
+  uint8_t saved_cursor_visible = write_target->cursor_visible;
+  write_target->cursor_visible = 1;
+  for (int32_t f = 1; f <= count; ++f) clear_destination(input_dest_types[f], input_dest_ptrs[f]);
+
+  editor.input_line = string_new(0, false);
+  editor.input_accepted = string_new(0, false);
+  for (int32_t f = 1; f <= count; ++f) editor.input_fields[f] = string_new(0, false);
+  split_and_validate();
+
+  for (;;) {
+    int32_t key = next_key();
+    string_release_temporaries(editor.temp_mark, 0);
+    if (stop_all.load()) return;  // shutdown: the program thread parks next
+    if (key < 0) continue;
+    switch (key) {
+      case 13:
+        finish(line_end, saved_cursor_visible, saved_auto_display, saved_read_source);
+        return;
+      case 8:
+        take_back();
+        break;
+      case 7:
+        print_text(byte_string(7), 0);
+        break;
+      case 9:
+        editor.pending_spaces = 8 - (editor.input_accepted->len & 7);
+        break;
+      case 10: case 11: case 12: case 28: case 29: case 30: case 31:
+        break;
+      default:
+        type_byte(static_cast<uint8_t>(key));
+        break;
+    }
+  }
+}
+
+void randomize_prompt(int16_t* seed) {
+  print_text(string_from_text("Random-number seed (-32768 to 32767)? "), 0);
+  input_dest_ptrs[1] = seed;
+  input_dest_types[1] = 16;
+  input_statement(1, 1);
+}
