@@ -121,6 +121,10 @@ array_descriptor* static_array_new(int64_t lower_bound, int64_t count, uint32_t 
 // The one way to reach an element: round the index, subtract the lower bound (wrapping, so
 // an index below it becomes a huge unsigned offset) and check it against the count.
 void* array_element(array_descriptor* array, long double index, uint32_t element_size) {
+  if (array == nullptr) {
+    raise_error(9);
+    return sink_element(element_size);
+  }
   const uint64_t offset =
       static_cast<uint64_t>(round_to_integer(index)) - static_cast<uint64_t>(array->lower_bound);
   const uint64_t count = array->data != nullptr ? static_cast<uint64_t>(array->count) : 0;

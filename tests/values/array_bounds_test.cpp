@@ -173,6 +173,10 @@ TEST_F(Arrays, ArrayWithoutElements) {
   ASSERT_NE(wide, nullptr);
   wide[7] = 5;
   EXPECT_EQ(pending_error, 9u);
+
+  pending_error = 0;
+  EXPECT_NE(array_element(nullptr, 0, 8), nullptr);  // an array record that was never made
+  EXPECT_EQ(pending_error, 9u);
 }
 
 }  // namespace
