@@ -414,17 +414,17 @@ TEST_F(MessageBox, LongAlertTextIsShownWhole) {
 
 TEST(Alert, NullFormatShowsNothing) { EXPECT_EQ(alert(nullptr), 0); }
 
-// Runs message_box in a child without a display; returns its answer and what it wrote to stderr.
-int box_without_display(const char* title, const char* message, const char* type, std::string* err) {
+// Runs `show` in a child without a display; returns its result and what it wrote to stderr.
+int without_display(const std::function<int()>& show, std::string* err) {
   std::string path = temp_path("box_stderr");
   std::fflush(stderr);
   pid_t pid = fork();
   if (pid == 0) {
     unsetenv("DISPLAY");
     if (!std::freopen(path.c_str(), "w", stderr)) _exit(90);
-    int answer = message_box(title, message, type, "error", 1);
+    int result = show();
     std::fflush(stderr);
-    _exit(10 + answer);
+    _exit(10 + result);
   }
   int status = wait_exit_status(pid, 20000);
   *err = read_file(path);
@@ -434,12 +434,52 @@ int box_without_display(const char* title, const char* message, const char* type
 
 TEST(MessageBoxWithoutDisplay, WritesToStderrAndAnswersNo) {
   std::string err;
-  EXPECT_EQ(box_without_display("Critical Error #2", "Out of memory", "ok", &err), 0);
+  EXPECT_EQ(without_display([] { return message_box("Critical Error #2", "Out of memory", "ok", "error", 1); }, &err),
+            0);
   EXPECT_EQ(err, "Critical Error #2: Out of memory\n");
-  EXPECT_EQ(box_without_display("Unhandled Error #5 - x", "Line: 1 (in main module)\nIllegal function call\nContinue?",
-                                "yesno", &err),
+  EXPECT_EQ(without_display(
+                [] {
+                  return message_box("Unhandled Error #5 - x",
+                                     "Line: 1 (in main module)\nIllegal function call\nContinue?", "yesno", "error", 1);
+                },
+                &err),
             0);
   EXPECT_EQ(err, "Unhandled Error #5 - x: Line: 1 (in main module)\nIllegal function call\nContinue?\n");
+  EXPECT_EQ(without_display([] { return message_box(nullptr, nullptr, nullptr, nullptr, 1); }, &err), 0);
+  EXPECT_EQ(err, ": \n");
+}
+
+TEST(AlertWithoutDisplay, FormatsOrReportsFailure) {
+  std::string err;
+  EXPECT_EQ(without_display([] { return alert("gluBuild2DMipmaps failed: %i", 1281); }, &err), 1);
+  EXPECT_EQ(err, "Alert: gluBuild2DMipmaps failed: 1281\n");
+  // A wide character the C locale cannot convert makes formatting fail: nothing is shown.
+  EXPECT_EQ(without_display([] { return alert("%ls", L"\u00fc"); }, &err), 0);
+  EXPECT_EQ(err, "");
+  std::string long_text(5000, 'x');
+  EXPECT_EQ(without_display([&] { return alert("<%s>", long_text.c_str()); }, &err), 1);
+  EXPECT_EQ(err, "Alert: <" + long_text + ">\n") << "longer than twice the format plus 255, not cut";
+}
+
+TEST_F(MessageBox, MessagesTallerThanTheScreenAreCut) {
+  std::string message;
+  for (int i = 1; i <= 100; ++i) message += "line " + std::to_string(i) + "\n";
+  message += "last";
+  const std::string title = "Tall box";
+  auto run = launch([title, message] { return message_box(title.c_str(), message.c_str(), "ok", "info", 1); });
+  unsigned long window = wait_for_box(display, title);
+  ASSERT_NE(window, 0u);
+  int width = 0, height = 0;
+  ASSERT_TRUE(x_window_size(display, window, &width, &height));
+  EXPECT_LE(height, DisplayHeight(display, DefaultScreen(display)));
+  screen_text cells;
+  ASSERT_TRUE(x_read_window_cells(display, window, &cells));
+  EXPECT_EQ(cells.trimmed(1), "  line 1");
+  EXPECT_EQ(cells.trimmed(cells.rows - 5), "  line " + std::to_string(cells.rows - 5));
+  EXPECT_EQ(cells.trimmed(cells.rows - 4), "  ...");
+  EXPECT_EQ(x_box_focused_button(display, window), "OK") << "the buttons stay on screen";
+  x_key(display, XK_space);
+  EXPECT_EQ(finish(display, window, run.get()), 1);
 }
 
 TEST_F(MessageBox, AnswersNoWhenItsWindowIsDestroyed) {
