@@ -1,0 +1,189 @@
+// Presenter on a real X server: frames drawn into a GLUT window, the size policy and full screen, pixels read back.
+#include <gtest/gtest.h>
+
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
+
+#include <functional>
+#include <vector>
+
+#include "runtime/console/fonts.h"
+#include "runtime/console/screen.h"
+#include "runtime/window/renderer.h"
+
+namespace {
+
+constexpr uint32_t black = 0xFF000000, blue = 0xFF0000AA, grey = 0xFFAAAAAA, yellow = 0xFFFFFF55,
+                   white = 0xFFFFFFFF, red = 0xFFAA0000;
+
+// A hand-made 80x25 page, blue background, a yellow full block in the top-left cell.
+struct window_page {
+  screen_image image{};
+  std::vector<uint8_t> cells = std::vector<uint8_t>(80 * 25 * 2);
+  uint32_t palette[256];
+  window_page() {
+    for (uint32_t& entry : palette) entry = black;
+    palette[1] = blue;
+    palette[4] = red;
+    palette[7] = grey;
+    palette[14] = yellow;
+    palette[15] = white;
+    for (size_t i = 0; i < cells.size(); i += 2) {
+      cells[i] = ' ';
+      cells[i + 1] = 0x17;
+    }
+    cells[0] = 219;
+    cells[1] = 0x1E;
+    image.in_use = 1;
+    image.is_text = 1;
+    image.width = 80;
+    image.height = 25;
+    image.font_id = 16;
+    image.cursor_col = 1;
+    image.cursor_row = 1;
+    image.cursor_start_line = 4;
+    image.cursor_end_line = 4;
+    image.buffer = cells.data();
+    image.palette = palette;
+  }
+};
+
+window_page& page = *new window_page;
+
+// Runs the toolkit's loop for a while, redrawing on every pass, until `done` holds.
+bool pump_until(const std::function<bool()>& done, int passes = 300) {
+  for (int i = 0; i < passes; ++i) {
+    glutPostRedisplay();
+    glutMainLoopEvent();
+    if (done()) return true;
+    usleep(10000);
+  }
+  return false;
+}
+void pump(int passes) {
+  pump_until([] { return false; }, passes);
+}
+
+// A window pixel as the X server shows it, read from the root window.
+uint32_t screen_pixel(int x, int y) {
+  Display* display = glXGetCurrentDisplay();
+  Window child;
+  int root_x = 0, root_y = 0;
+  XTranslateCoordinates(display, glXGetCurrentDrawable(), DefaultRootWindow(display), x, y, &root_x, &root_y, &child);
+  XImage* image = XGetImage(display, DefaultRootWindow(display), root_x, root_y, 1, 1, AllPlanes, ZPixmap);
+  if (!image) return 0x12345678;
+  uint32_t value = 0xFF000000u | uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF);
+  XDestroyImage(image);
+  return value;
+}
+
+// A pixel outside the screen is read as an error, not as the end of the test.
+int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+
+class PresenterWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    fonts_startup();
+    renderer_reset();
+    visual_page.store(&page.image);
+    int argc = 1;
+    char name[] = "presenter_window_test";
+    char* argv[] = {name, nullptr};
+    glutInit(&argc, argv);
+    XSetErrorHandler(ignore_x_error);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(640, 400);
+    glutInitWindowPosition(0, 0);
+    glutCreateWindow("Untitled");
+    glewInit();
+    if (glewIsSupported("GL_EXT_framebuffer_object")) framebuffer_objects = 1;
+    glutDisplayFunc(present_frame);
+    glutReshapeFunc(window_reshaped);
+    build_frame();
+    pump(20);
+  }
+  void TearDown() override {
+    // Every test leaves a 640x400 window behind.
+    fullscreen_request.store(0);
+    resize_mode = 0;
+    snap_window_to_frame = 1;
+    pump_until([] { return fullscreen_mode.load() == 0 && window_width == 640 && window_height == 400; });
+  }
+};
+
+TEST_F(PresenterWindow, FrameShowsTheCells) {
+  ASSERT_TRUE(pump_until([] { return screen_pixel(3, 3) == yellow; }));
+  EXPECT_EQ(screen_pixel(8, 0), blue);
+  EXPECT_EQ(screen_pixel(639, 399), blue);
+  EXPECT_EQ(screen_pixel(7, 15), yellow);
+}
+
+TEST_F(PresenterWindow, ChangedCellReachesTheWindow) {
+  page.cells[2 * 81] = 219;
+  page.cells[2 * 81 + 1] = 0x04;  // red block in row 2, column 2
+  build_frame();
+  EXPECT_TRUE(pump_until([] { return screen_pixel(8 + 4, 16 + 4) == red; }));
+  EXPECT_EQ(screen_pixel(16 + 4, 16 + 4), blue);
+  page.cells[2 * 81] = ' ';
+  page.cells[2 * 81 + 1] = 0x17;
+  build_frame();
+  EXPECT_TRUE(pump_until([] { return screen_pixel(8 + 4, 16 + 4) == blue; }));
+}
+
+TEST_F(PresenterWindow, EnlargedWindowSnapsBackToTheFrame) {
+  glutReshapeWindow(800, 600);
+  ASSERT_TRUE(pump_until([] { return window_width == 800; }, 100)) << "the server did not resize the window";
+  EXPECT_TRUE(pump_until([] { return window_width == 640 && window_height == 400; }));
+}
+
+TEST_F(PresenterWindow, SquarePixelFullScreenHasBlackBars) {
+  fullscreen_request.store(2);
+  ASSERT_TRUE(pump_until([] { return window_width == 1280 && window_height == 1024; }));
+  EXPECT_EQ(fullscreen_mode.load(), 2);
+  EXPECT_EQ(fullscreen_request.load(), -1);
+  // 640x400 on 1280x1024: 1280x800 with bars of 112 rows above and below.
+  ASSERT_TRUE(pump_until([] { return screen_pixel(1, 112) == yellow; }));
+  EXPECT_EQ(destination.border_mode, 2);
+  EXPECT_EQ(screen_pixel(1, 111), black);
+  EXPECT_EQ(screen_pixel(600, 0), black);
+  EXPECT_EQ(screen_pixel(1, 143), yellow);   // the 8x16 cell is 16x32 now
+  EXPECT_EQ(screen_pixel(16, 112), blue);
+  EXPECT_EQ(screen_pixel(1279, 911), blue);
+  EXPECT_EQ(screen_pixel(1279, 912), black);
+}
+
+TEST_F(PresenterWindow, StretchedFullScreenFillsTheScreen) {
+  fullscreen_request.store(1);
+  ASSERT_TRUE(pump_until([] { return window_width == 1280 && window_height == 1024; }));
+  ASSERT_TRUE(pump_until([] { return screen_pixel(1, 1) == yellow; }));
+  EXPECT_EQ(destination.border_mode, 0);
+  EXPECT_EQ(screen_pixel(15, 40), yellow);  // 2.0 x 2.56: the cell is 16 x 40.96
+  EXPECT_EQ(screen_pixel(16, 1), blue);
+  EXPECT_EQ(screen_pixel(1279, 1023), blue);
+}
+
+TEST_F(PresenterWindow, LeavingFullScreenRestoresTheFrameSize) {
+  fullscreen_request.store(1);
+  ASSERT_TRUE(pump_until([] { return window_width == 1280; }));
+  fullscreen_request.store(0);
+  EXPECT_TRUE(pump_until([] { return window_width == 640 && window_height == 400; }));
+  EXPECT_EQ(fullscreen_mode.load(), 0);
+  EXPECT_TRUE(pump_until([] { return screen_pixel(3, 3) == yellow; }));
+}
+
+TEST_F(PresenterWindow, TextureOfAnOddSizeDrawsWhole) {
+  std::vector<uint32_t> pixels(size_t(37) * 11, white);
+  pixels.back() = red;
+  int32_t handle = make_texture(37, 11, pixels.data());
+  ASSERT_GT(handle, 0);
+  EXPECT_TRUE(texture_exists(handle));
+  free_texture(handle);
+  EXPECT_FALSE(texture_exists(handle));
+  EXPECT_EQ(make_texture(0, 11, pixels.data()), 0);
+}
+
+}  // namespace
