@@ -108,6 +108,13 @@ TEST_F(print_output, ScrollingStaysInsideViewPrint) {
   EXPECT_EQ(cell_char(9, 1), '7');
   EXPECT_EQ(cell_char(10, 1), ' ');
   EXPECT_EQ(write_target->cursor_row, 10);
+  // A region of two rows still scrolls its lower row up.
+  view_print_set(5, 6, 1);
+  print_raw("upper", 1);
+  print_raw("lower", 1);
+  EXPECT_EQ(row_text(5, 1, 5), "lower");
+  EXPECT_EQ(row_text(6, 1, 5), "     ");
+  EXPECT_EQ(cell_char(7, 1), '5');
 }
 
 TEST_F(print_output, GraphicalTabStops) {
@@ -136,6 +143,20 @@ TEST_F(print_output, CommaZones) {
   for (int i = 0; i < 5; ++i) EXPECT_EQ(cell_char(1, starts[i] + 1), '1' + i) << i;
   EXPECT_EQ(cell_char(2, 2), '6');
   EXPECT_EQ(write_target->cursor_row, 3);
+}
+
+TEST_F(print_output, CommaZonesOnFortyColumns) {
+  screen_width(0, 40, 0, 0, 0, 1);
+  for (int i = 1; i <= 3; ++i) {
+    print(" " + std::to_string(i), 0);
+    if (i < 3) print_next_zone();
+  }
+  // The zone at column 29 is too close to the edge: the spaces run on to column 40 and
+  // the third item moves to the next line.
+  EXPECT_EQ(text_cell(write_target, 1, 2)[0], '1');
+  EXPECT_EQ(text_cell(write_target, 1, 16)[0], '2');
+  EXPECT_EQ(text_cell(write_target, 1, 30)[0], ' ');
+  EXPECT_EQ(text_cell(write_target, 2, 2)[0], '3');
 }
 
 TEST_F(print_output, ZoneAfterAPendingWrapOnlyMovesDown) {

@@ -105,6 +105,17 @@ TEST_F(screen, LocateLimitsOnTheStartUpScreen) {
   }
 }
 
+TEST_F(screen, LocateInsideAViewRegion) {
+  view_print_set(5, 10, 1);
+  const int32_t cases[][2] = {{4, 5}, {1, 5}, {5, 0}, {10, 0}, {25, 0}};
+  for (const auto& c : cases) {
+    pending_error = 0;
+    locate(c[0], 1);
+    EXPECT_EQ(pending_error, static_cast<uint32_t>(c[1])) << c[0];
+  }
+  EXPECT_EQ(write_target->height, 25);
+}
+
 TEST_F(screen, LocateShapeArgumentsAreCheckedAndSharedByAllPages) {
   cursor_locate(0, 0, 1, 2, 7, 4 | 8 | 16);
   EXPECT_EQ(pending_error, 0u);
@@ -308,6 +319,15 @@ TEST_F(screen, WidthChoosesTheGrid) {
   print_raw("kept", 0);
   screen_width(0, 40, 25, 0, 0, 3);
   EXPECT_EQ(conventional_memory[video_memory_offset], 'k');
+  // Columns alone keep a grid of 50 rows.
+  SetUp();
+  screen_width(0, 80, 50, 0, 0, 3);
+  screen_width(0, 40, 0, 0, 0, 1);
+  EXPECT_EQ(write_target->width, 40);
+  EXPECT_EQ(write_target->height, 50);
+  EXPECT_EQ(write_target->font_id, 9u);
+  SetUp();
+  screen_width(0, 40, 0, 0, 0, 1);
   // Back to 80 columns keeps 25 rows.
   screen_width(0, 80, 0, 0, 0, 1);
   EXPECT_EQ(write_target->width, 80);
