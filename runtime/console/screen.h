@@ -113,10 +113,13 @@ void current_images_set(int32_t write_index, int32_t read_index, int32_t visual_
 int32_t console_page_new();
 
 // Statements (optional arguments come with a `passed` bit mask).
+// SCREEN passed: 1 mode (only 0, text, is built), 2 colour switch, 4 active page, 8 visual page, 16 refresh.
 void screen_set(int32_t mode, int32_t color_switch, int32_t active_page, int32_t visual_page_number,
                 int32_t refresh, int32_t passed);
 // passed: 1 columns, 2 rows, 4 and 8 the two values the screen ignores.
 void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, int32_t extra2, int32_t passed);
+// COLOR passed: 1 foreground, 2 background, 4 border. CLS: 1 method, 2 colour.
+// LOCATE: 1 row, 2 column, 4 cursor, 8 start line, 16 end line. VIEW PRINT: nonzero = top and bottom.
 void color_set(uint32_t foreground, uint32_t background, uint32_t border, int32_t passed);
 void screen_clear(int32_t method, uint32_t color, int32_t passed);
 void cursor_locate(int32_t row, int32_t column, int32_t cursor, int32_t start_line, int32_t end_line,
