@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "runtime/console/conventional_memory.h"
 #include "runtime/core/errors.h"
@@ -196,6 +197,86 @@ TEST_F(StringCore, StaticArenaRoundsAndReleases) {
   EXPECT_EQ(a[2], 7);
   static_release(start);  // from another block: back to the current block's start
   EXPECT_EQ(static_position(), static_cast<void*>(big));
+}
+
+TEST_F(StringCore, ListsAndPoolGrowPastTheirFirstCapacity) {
+  // 200,000 live temporaries outgrow the temporary list, the heap list and three
+  // record blocks; releasing them all outgrows the free stack.
+  const int n = 200000;
+  for (int i = 0; i < n; ++i) {
+    rt_string* t = string_new(i % 3, true);
+    if (t->len) t->chars[0] = static_cast<uint8_t>(i);
+  }
+  EXPECT_GE(temp_capacity + 1, temp_count);
+  EXPECT_GE(temp_capacity, 131070u);
+  EXPECT_GE(heap_string_list.capacity, 131070u);
+  EXPECT_TRUE(string_heap_check());
+  // Zero-length conventional temporaries take no bytes and outgrow that list too.
+  for (int i = 0; i < 70000; ++i) string_new_cmem(0, true);
+  EXPECT_GE(cmem_string_list.capacity, 131070u);
+  EXPECT_TRUE(string_heap_check());
+  string_release_temporaries(mark, 0);
+  EXPECT_EQ(temp_count, mark);
+  EXPECT_TRUE(string_heap_check());
+  // Records come back from the free stack zero-filled.
+  rt_string* again = string_new(1, false);
+  EXPECT_EQ(again->tmp, 0);
+  EXPECT_EQ(again->tmp_index, 0u);
+  EXPECT_EQ(again->field_link, nullptr);
+  string_free(again);
+}
+
+TEST_F(StringCore, HeapCheckNoticesBrokenInvariants) {
+  rt_string* a = string_new(4, false);
+  rt_string* b = string_new(4, false);
+  ASSERT_TRUE(string_heap_check());
+  uint8_t* saved = b->chars;
+  b->chars = a->chars + 2;  // overlaps a: address order broken
+  EXPECT_FALSE(string_heap_check());
+  b->chars = saved;
+  uint32_t index = b->list_index;
+  b->list_index = index + 7;
+  EXPECT_FALSE(string_heap_check());
+  b->list_index = index;
+  size_t used = heap_used;
+  heap_used = static_cast<size_t>(b->chars - string_heap) + 1;  // inside the last string
+  EXPECT_FALSE(string_heap_check());
+  heap_used = used;
+  EXPECT_TRUE(string_heap_check());
+  string_free(b);
+  string_free(a);
+}
+
+TEST_F(StringCore, CompactionKeepsSmallGapsAndGrowsWhenFull) {
+  // Fill the heap with strings, free every other one, then ask for a string that
+  // only fits after compaction.
+  std::vector<rt_string*> kept;
+  std::vector<rt_string*> dropped;
+  for (int i = 0; heap_used + 70000 < string_heap_size; ++i) {
+    rt_string* s = string_new(1000, false);
+    std::memset(s->chars, 'a' + i % 26, 1000);
+    (i % 2 ? dropped : kept).push_back(s);
+  }
+  for (rt_string* s : dropped) string_free(s);
+  size_t size = string_heap_size;
+  rt_string* big = string_new(100000, false);
+  EXPECT_EQ(string_heap_size, size);  // half of it was holes: no growth needed
+  EXPECT_TRUE(string_heap_check());
+  for (size_t i = 0; i < kept.size(); ++i) {
+    EXPECT_EQ(kept[i]->chars[0], 'a' + (2 * i) % 26);
+    EXPECT_EQ(kept[i]->chars[999], 'a' + (2 * i) % 26);
+  }
+  // Compaction packed the survivors: no gap wider than the slack remains.
+  for (size_t i = 1; i < kept.size(); ++i) {
+    EXPECT_LE(kept[i]->chars - (kept[i - 1]->chars + kept[i - 1]->len), 32);
+  }
+  rt_string* huge = string_new(static_cast<int32_t>(string_heap_size), false);  // must grow
+  EXPECT_GT(string_heap_size, size);
+  EXPECT_TRUE(string_heap_check());
+  for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(kept[i]->chars[500], 'a' + (2 * i) % 26);
+  string_free(huge);
+  string_free(big);
+  for (rt_string* s : kept) string_free(s);
 }
 
 }  // namespace
