@@ -63,7 +63,7 @@ struct box_state {
   int focused = 0;                        // index into labels
   int button_row = 0, first_button_col = 0;
   int pressed = -1;                       // button under a held mouse button, -1 none
-  bool focus_taken = false;              // the box has asked for the keyboard focus
+  bool focus_taken = false;               // the box has asked for the keyboard focus
   Atom wm_protocols = 0, wm_delete = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -511,30 +512,37 @@ struct cell_candidate {
   int code, fg, bg;
 };
 
-// All readings of one cell whose pixels (colour indices, 8x16) match a glyph exactly,
-// ignoring the bits outside `care`.
-std::vector<cell_candidate> match_cell(const int* colors, uint64_t care_hi) {
+// All readings of one cell whose pixels (colour indices, 8x16; -1 unknown) match a glyph
+// exactly, ignoring the pixels outside `care` and the unknown ones.
+std::vector<cell_candidate> match_cell(const int* colors, glyph_mask care) {
+  for (int i = 0; i < 128; ++i)
+    if (colors[i] < 0) {
+      if (i < 64) care.lo &= ~(1ull << i);
+      else care.hi &= ~(1ull << (i - 64));
+    }
+  auto cared = [&](int i) { return i < 64 ? (care.lo >> i) & 1 : (care.hi >> (i - 64)) & 1; };
   int first = -1, second = -1;
   for (int i = 0; i < 128; ++i) {
-    if (i >= 64 && !((care_hi >> (i - 64)) & 1)) continue;
+    if (!cared(i)) continue;
     int c = colors[i];
     if (first < 0 || c == first) first = c;
     else if (second < 0 || c == second) second = c;
     else return {};  // three colours: no glyph
   }
+  if (first < 0) return {};  // nothing known of the cell
   if (second < 0) return {{32, -1, first}};
-  glyph_mask lit;  // pixels in `second`
+  glyph_mask lit;  // cared pixels in `second`
   for (int i = 0; i < 128; ++i)
-    if (colors[i] == second) {
+    if (cared(i) && colors[i] == second) {
       if (i < 64) lit.lo |= 1ull << i;
       else lit.hi |= 1ull << (i - 64);
     }
-  lit.hi &= care_hi;
   std::vector<cell_candidate> found;
   for (int code : glyph_order()) {
     const glyph_mask& g = glyph_masks()[code];
-    if (g.lo == lit.lo && (g.hi & care_hi) == lit.hi) found.push_back({code, second, first});
-    if (g.lo == ~lit.lo && (g.hi & care_hi) == (~lit.hi & care_hi)) found.push_back({code, first, second});
+    uint64_t lo = g.lo & care.lo, hi = g.hi & care.hi;
+    if (lo == lit.lo && hi == lit.hi) found.push_back({code, second, first});
+    if (lo == (~lit.lo & care.lo) && hi == (~lit.hi & care.hi)) found.push_back({code, first, second});
   }
   return found;
 }
@@ -563,14 +571,19 @@ bool decode_screen(const std::vector<unsigned long>& pixels, int width, int heig
     for (int c = 0; c < cols; ++c) {
       for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 8; ++x) {
-          unsigned long rgb = pixels[static_cast<size_t>(r * 16 + y) * width + c * 8 + x] & 0xFFFFFF;
+          unsigned long rgb = pixels[static_cast<size_t>(r * 16 + y) * width + c * 8 + x];
+          if (rgb == x_unknown_pixel) {
+            colors[y * 8 + x] = -1;
+            continue;
+          }
+          rgb &= 0xFFFFFF;
           auto hit = color_cache.find(rgb);
           if (hit == color_cache.end()) hit = color_cache.emplace(rgb, nearest_text_color(rgb)).first;
           colors[y * 8 + x] = hit->second;
         }
-      auto found = match_cell(colors, ~0ull);
+      auto found = match_cell(colors, glyph_mask{~0ull, ~0ull});
       if (found.empty()) {
-        found = match_cell(colors, ~cursor_row_bits);
+        found = match_cell(colors, glyph_mask{~0ull, ~cursor_row_bits});
         via_cursor[r][c] = !found.empty();
       }
       if (found.size() == 1) bg_votes[found[0].bg] += 1;
@@ -601,8 +614,9 @@ bool decode_screen(const std::vector<unsigned long>& pixels, int width, int heig
       if (via_cursor[r][c] && pick.fg < 0) {
         // A blank cell under the cursor: the cursor line shows the foreground colour.
         for (int x = 0; x < 8; ++x) {
-          unsigned long rgb = pixels[static_cast<size_t>(r * 16 + 14) * width + c * 8 + x] & 0xFFFFFF;
-          int idx = nearest_text_color(rgb);
+          unsigned long rgb = pixels[static_cast<size_t>(r * 16 + 14) * width + c * 8 + x];
+          if (rgb == x_unknown_pixel) continue;
+          int idx = nearest_text_color(rgb & 0xFFFFFF);
           if (idx != pick.bg) s.fg[r][c] = idx;
         }
       }
@@ -638,13 +652,24 @@ bool x_read_screen(Display* display, unsigned long window, int cols, int rows, s
   if (attributes.width < need_w || attributes.height < need_h) return false;
   int kx = attributes.width % need_w == 0 ? attributes.width / need_w : 1;
   int ky = attributes.height % need_h == 0 ? attributes.height / need_h : 1;
-  XImage* image = XGetImage(display, window, 0, 0, need_w * kx, need_h * ky, AllPlanes, ZPixmap);
+  // Only the part on the screen can be read: clip the rectangle to it.
+  int root_x = 0, root_y = 0;
+  Window child = 0;
+  XTranslateCoordinates(display, window, attributes.root, 0, 0, &root_x, &root_y, &child);
+  int read_w = need_w * kx, read_h = need_h * ky;
+  int x0 = std::max(0, -root_x), y0 = std::max(0, -root_y);
+  int x1 = std::min(read_w, attributes.screen->width - root_x);
+  int y1 = std::min(read_h, attributes.screen->height - root_y);
+  if (x1 <= x0 || y1 <= y0) return false;
+  XImage* image = XGetImage(display, window, x0, y0, x1 - x0, y1 - y0, AllPlanes, ZPixmap);
   if (!image) return false;
-  std::vector<unsigned long> pixels(static_cast<size_t>(need_w) * need_h);
+  std::vector<unsigned long> pixels(static_cast<size_t>(need_w) * need_h, x_unknown_pixel);
   int rs = mask_shift(image->red_mask), gs = mask_shift(image->green_mask), bs = mask_shift(image->blue_mask);
   for (int y = 0; y < need_h; ++y)
     for (int x = 0; x < need_w; ++x) {
-      unsigned long p = XGetPixel(image, x * kx + kx / 2, y * ky + ky / 2);
+      int sx = x * kx + kx / 2, sy = y * ky + ky / 2;
+      if (sx < x0 || sx >= x1 || sy < y0 || sy >= y1) continue;
+      unsigned long p = XGetPixel(image, sx - x0, sy - y0);
       unsigned long r = mask_scale((p & image->red_mask) >> rs, image->red_mask);
       unsigned long g = mask_scale((p & image->green_mask) >> gs, image->green_mask);
       unsigned long b = mask_scale((p & image->blue_mask) >> bs, image->blue_mask);

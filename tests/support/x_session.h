@@ -101,7 +101,9 @@ extern const unsigned long text_colors[16];
 
 // Reads the window's pixels and decodes cols x rows cells of 8x16 pixels from the top
 // left corner. A window that is a whole multiple larger in a direction is sampled at
-// that scale. False when the window cannot be read or is too small.
+// that scale. Parts of the window outside the screen are left out of the matching (a
+// freeglut window at the default position starts at -1,-1). What another window covers
+// reads as that window's pixels. False when the window cannot be read or is too small.
 bool x_read_screen(Display* display, unsigned long window, int cols, int rows, screen_text* out);
 // Same, for the whole window: cols = width / 8, rows = height / 16.
 bool x_read_window_cells(Display* display, unsigned long window, screen_text* out);
@@ -111,7 +113,9 @@ bool x_wait_screen(Display* display, unsigned long window, int cols, int rows,
                    screen_text* last = nullptr);
 
 // Decodes an 8x16-cell screen from 0xRRGGBB pixels (row-major, width*height), the part
-// of x_read_screen that needs no server.
+// of x_read_screen that needs no server. Pixels equal to x_unknown_pixel (parts of the
+// window outside the screen) match any glyph.
+const unsigned long x_unknown_pixel = 0x1000000;
 bool decode_screen(const std::vector<unsigned long>& pixels, int width, int height, int cols, int rows,
                    screen_text* out);
 
