@@ -64,6 +64,7 @@ struct box_state {
   int button_row = 0, first_button_col = 0;
   int pressed = -1;                       // button under a held mouse button, -1 none
   bool focus_taken = false;               // the box has asked for the keyboard focus
+  Window focus_before = 0;                // who had the keyboard focus before the box, 0 none
   Atom wm_protocols = 0, wm_delete = 0;
 };
 
@@ -316,7 +317,22 @@ bool open_box(box_state& box, const char* title, const char* message, bool yes_n
   return true;
 }
 
+// Gives the focus back to the window that had it (without a window manager nobody else
+// would, and the program's window would get no more keys).
+void return_focus(box_state& box) {
+  if (!box.focus_before || !box.window) return;
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(box.display, &focus, &revert);
+  if (focus != box.window) return;  // someone else moved it meanwhile
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(box.display, box.focus_before, &attributes) || attributes.map_state != IsViewable) return;
+  XSetInputFocus(box.display, box.focus_before, RevertToParent, CurrentTime);
+  XSync(box.display, False);
+}
+
 void close_box(box_state& box) {
+  return_focus(box);
   if (box.image) XDestroyImage(box.image);  // frees the pixel data too
   if (box.gc) XFreeGC(box.display, box.gc);
   if (box.window) XDestroyWindow(box.display, box.window);
@@ -330,6 +346,10 @@ void take_focus(box_state& box) {
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(box.display, box.window, &attributes) || attributes.map_state != IsViewable) return;
   box.focus_taken = true;
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(box.display, &focus, &revert);
+  if (focus != PointerRoot && focus != box.window) box.focus_before = focus;
   XSetInputFocus(box.display, box.window, RevertToParent, CurrentTime);
   // Window managers that honour the activation request raise and focus the box as well.
   XEvent event;

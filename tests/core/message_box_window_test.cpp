@@ -489,6 +489,22 @@ TEST_F(MessageBox, MessagesTallerThanTheScreenAreCut) {
   EXPECT_EQ(finish(display, window, run.get()), 1);
 }
 
+TEST_F(MessageBox, GivesTheFocusBack) {
+  Window program = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 64, 64, 0, 0, 0);
+  XMapWindow(display, program);
+  XSync(display, False);
+  x_focus(display, program);
+  ASSERT_EQ(x_focused_window(display), program);
+  const std::string title = "Focus box";
+  auto run = launch([title] { return message_box(title.c_str(), "Focus", "yesno", "error", 1); });
+  unsigned long window = wait_for_box(display, title);
+  ASSERT_NE(window, 0u);
+  x_type_text(display, "n");
+  EXPECT_EQ(finish(display, window, run.get()), 0);
+  EXPECT_EQ(x_focused_window(display), program) << "keys go to the program's window again";
+  XDestroyWindow(display, program);
+}
+
 TEST_F(MessageBox, AnswersNoWhenItsWindowIsDestroyed) {
   const std::string title = "Destroyed box";
   auto run = launch([title] { return message_box(title.c_str(), "Gone soon", "yesno", "error", 1); });
