@@ -19,8 +19,8 @@ software_frame software_frames[3] = {
 };
 std::atomic<int64_t> next_frame_order{1};  // order of the next frame; the presenter treats 0 as "none"
 std::atomic<int64_t> last_frame_order{0};  // order of the frame last finished or given back
-int32_t previous_frame_valid = 0;          // 0: paint the next frame in full
-int32_t blink_enabled = 1;                 // 1: attribute bit 7 means blink
+std::atomic<int32_t> previous_frame_valid{0};  // 0: paint the next frame in full
+std::atomic<int32_t> blink_enabled{1};         // 1: attribute bit 7 means blink
 
 namespace {
 
@@ -129,12 +129,12 @@ int32_t cursor_look(const screen_image* page) {
 
 // Paints one cell: the glyph in its colours, then the cursor lines when they show.
 void paint_cell(uint32_t* pixels, int32_t frame_width, const glyph_geometry& glyph, int32_t column,
-                int32_t row, uint8_t character, uint8_t attribute, const uint32_t* palette, int32_t blink_phase,
-                bool draw_cursor, int32_t cursor_first, int32_t cursor_count) {
+                int32_t row, uint8_t character, uint8_t attribute, const uint32_t* palette, int32_t blink,
+                int32_t blink_phase, bool draw_cursor, int32_t cursor_first, int32_t cursor_count) {
   int32_t foreground = attribute & 15;
   int32_t background;
   bool blinking = false;
-  if (blink_enabled) {
+  if (blink) {
     background = (attribute >> 4) & 7;
     blinking = (attribute & 0x80) != 0;
   } else {
@@ -192,7 +192,8 @@ void build_text_frame() {
   }
   int32_t width = columns * glyph.width, height = rows * glyph.height;
 
-  bool compare = previous_frame_valid != 0 && blink_enabled == previous_blink_enabled;
+  int32_t blink = blink_enabled.load() ? 1 : 0;
+  bool compare = previous_frame_valid.load() != 0 && blink == previous_blink_enabled;
   size_t cells_size = size_t(columns) * rows * 2;
   if (cells_size != previous_cells_size || !previous_cells) {
     if (!ensure_comparison_buffers(cells_size)) {
@@ -269,7 +270,7 @@ void build_text_frame() {
       }
       previous_cells[at] = character;
       previous_cells[at + 1] = attribute;
-      paint_cell(slot.pixels, width, glyph, column, row, character, attribute, palette, phase,
+      paint_cell(slot.pixels, width, glyph, column, row, character, attribute, palette, blink, phase,
                  is_cursor && cursor_count > 0, cursor_first, cursor_count);
     }
   }
@@ -279,8 +280,8 @@ void build_text_frame() {
   previous_cursor_x = cursor_x;
   previous_cursor_y = cursor_y;
   previous_cursor_look = look;
-  previous_blink_enabled = blink_enabled;
-  previous_frame_valid = 1;
+  previous_blink_enabled = blink;
+  previous_frame_valid.store(1);
   slot.state.store(3);
   last_frame_order.store(order);
 }
@@ -374,7 +375,7 @@ void renderer_reset() {
   }
   next_frame_order.store(1);
   last_frame_order.store(0);
-  previous_frame_valid = 0;
+  previous_frame_valid.store(0);
   previous_cursor_x = previous_cursor_y = -1;
   previous_cursor_look = -1;
   presenter_reset();

@@ -22,8 +22,9 @@ extern software_frame software_frames[3];
 
 extern std::atomic<int64_t> next_frame_order;
 extern std::atomic<int64_t> last_frame_order;
-extern int32_t previous_frame_valid;      // 0: the next frame is painted in full
-extern int32_t blink_enabled;             // 1: attribute bit 7 means blink
+// Set by the screen statements and Alt+Enter on other threads, read by the builder.
+extern std::atomic<int32_t> previous_frame_valid;  // 0: the next frame is painted in full
+extern std::atomic<int32_t> blink_enabled;         // 1: attribute bit 7 means blink
 extern std::atomic<int32_t> fullscreen_mode;     // 0 windowed, 1 stretched, 2 square pixels
 extern std::atomic<int32_t> fullscreen_request;  // -1 none, else the mode to switch to
 extern std::atomic<int32_t> fullscreen_smooth;   // linear filtering in full screen

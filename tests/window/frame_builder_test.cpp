@@ -122,7 +122,7 @@ TEST_F(FrameBuilder, FirstFrameHasThePageSizeAndIsReady) {
   EXPECT_EQ(frame->width, 640);
   EXPECT_EQ(frame->height, 400);
   EXPECT_EQ(last_frame_order.load(), frame->order.load());
-  EXPECT_EQ(previous_frame_valid, 1);
+  EXPECT_EQ(previous_frame_valid.load(), 1);
 }
 
 TEST_F(FrameBuilder, GlyphColoursComeFromTheAttribute) {
@@ -158,8 +158,9 @@ TEST_F(FrameBuilder, BlinkingCharacterVanishesInTheBlinkPhase) {
 }
 
 TEST_F(FrameBuilder, WithoutBlinkBitSevenSelectsTheBrightBackground) {
-  blink_enabled = 0;
   page.put(10, 5, 'A', 0x87);
+  build_frame();  // painted with blink on; switching it off must repaint at once
+  blink_enabled = 0;
   for (int counter : {0, 8}) {
     frame_counter.store(counter);
     build_frame();
@@ -186,6 +187,21 @@ TEST_F(FrameBuilder, CursorTakesTheForegroundWithoutBlink) {
   frame_counter.store(8);     // cursor on, blink phase on
   build_frame();
   EXPECT_EQ(cursor_rows_in_cell(newest_ready(), 0, 0, 16, text_colours[10]), std::vector<int>{14});
+}
+
+TEST_F(FrameBuilder, ShowingOrReshapingTheCursorRepaintsItsCell) {
+  frame_counter.store(8);
+  build_frame();
+  page.image.cursor_visible = 1;
+  build_frame();
+  EXPECT_EQ(cursor_rows_in_cell(newest_ready(), 0, 0, 16, text_colours[7]), std::vector<int>{14});
+  page.image.cursor_start_line = 0;
+  page.image.cursor_end_line = 0;
+  build_frame();
+  EXPECT_EQ(cursor_rows_in_cell(newest_ready(), 0, 0, 16, text_colours[7]), std::vector<int>{0});
+  page.image.cursor_visible = 0;
+  build_frame();
+  EXPECT_TRUE(cursor_rows_in_cell(newest_ready(), 0, 0, 16, text_colours[7]).empty());
 }
 
 TEST_F(FrameBuilder, HiddenCursorIsNotDrawn) {
