@@ -1,0 +1,76 @@
+// INPUT under a real X server: keys typed through XTest reach the editor, its echo and the stored line show on screen.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "support/x_session.h"
+
+#include <X11/Xlib.h>
+
+namespace {
+
+const std::string program = std::string(TEST_PROGRAM_DIR) + "/input_echo";
+constexpr int timeout_ms = 30000;
+
+class input_window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    display = x_open();
+    ASSERT_NE(display, nullptr);
+    pid = start_program(program);
+    ASSERT_GT(pid, 0);
+    window = x_find_window(display, "Untitled", timeout_ms);
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(wait_until([](const screen_text& s) { return s.trimmed(0) == "Name?"; }))
+        << "no prompt:\n" << last.text();
+    x_focus(display, window);
+  }
+  void TearDown() override {
+    if (pid > 0) wait_exit_status(pid, 1);  // kills and reaps a program still running
+    if (display) XCloseDisplay(display);
+  }
+
+  bool wait_until(const std::function<bool(const screen_text&)>& done) {
+    return x_wait_screen(display, window, 80, 25, done, timeout_ms, &last);
+  }
+
+  // The end prompt, then one key: the program must end with status 0.
+  void expect_orderly_end() {
+    ASSERT_TRUE(wait_until([](const screen_text& s) { return s.trimmed(24) == "Press any key to continue"; }))
+        << last.text();
+    x_focus(display, window);
+    x_key(display, XK_space);
+    EXPECT_EQ(wait_exit_status(pid, timeout_ms), 0);
+    pid = -1;
+  }
+
+  Display* display = nullptr;
+  unsigned long window = 0;
+  pid_t pid = -1;
+  screen_text last;
+};
+
+TEST_F(input_window, typed_line_with_backspace_and_tab_is_echoed_and_stored) {
+  x_type_text(display, "Hellx\bo\tWorld");
+  ASSERT_TRUE(wait_until([](const screen_text& s) { return s.trimmed(0) == "Name? Hello   World"; }))
+      << last.text();
+  x_type_text(display, "\n");
+  ASSERT_TRUE(wait_until([](const screen_text& s) { return s.trimmed(1) == "Hello   World"; })) << last.text();
+  EXPECT_EQ(last.trimmed(0), "Name? Hello   World");
+  expect_orderly_end();
+}
+
+TEST_F(input_window, navigation_keys_do_nothing_and_shifted_keys_type) {
+  x_type_text(display, "A1");
+  for (unsigned long key : {XK_Left, XK_Up, XK_Home, XK_End, XK_Delete, XK_Insert, XK_F1}) x_key(display, key);
+  x_type_text(display, "!\"x");
+  x_key(display, XK_c, {XK_Control_L});  // Ctrl+C is character 3, which the echo shows as its glyph
+  x_type_text(display, "\b\n");
+  ASSERT_TRUE(wait_until([](const screen_text& s) { return s.trimmed(1) == "A1!\"x"; })) << last.text();
+  EXPECT_EQ(last.trimmed(0), "Name? A1!\"x");
+  expect_orderly_end();
+}
+
+}  // namespace
