@@ -30,6 +30,7 @@ rt_string* substring(rt_string* s, int32_t offset, int32_t count) {
 // May compact the heap: earlier `chars` pointers die.
 rt_string* writable_copy(rt_string* s) { return modifiable_temporary(s) ? s : substring(s, 0, s->len); }
 
+// A temporary of count copies of byte. May compact the heap: earlier `chars` pointers die.
 rt_string* filled(int64_t count, uint8_t byte) {
   if (count < 0) return string_new(0, true);
   if (count > INT32_MAX) {
@@ -195,6 +196,7 @@ int32_t string_greater(const rt_string* a, const rt_string* b) { return string_c
 int32_t string_less_equal(const rt_string* a, const rt_string* b) { return string_compare(a, b) <= 0 ? -1 : 0; }
 int32_t string_greater_equal(const rt_string* a, const rt_string* b) { return string_compare(a, b) >= 0 ? -1 : 0; }
 
+// Assignment through a scratch record. May move heap strings: earlier `chars` pointers die.
 void string_swap(rt_string* a, rt_string* b) {
   if (a == b) return;
   rt_string* scratch = string_new(0, false);

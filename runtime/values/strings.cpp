@@ -322,7 +322,19 @@ rt_string* string_new(int32_t length, bool temporary) {
 }
 
 rt_string* string_from_text(const char* text) {
-  return string_from_text_len(text, text ? static_cast<int32_t>(std::strlen(text)) : 0);
+  size_t length = text ? std::strlen(text) : 0;
+  // A text beyond any 32-bit length is refused (error 5, empty) rather than cut short.
+  return string_from_text_len(text, length > INT32_MAX ? -1 : static_cast<int32_t>(length));
+}
+
+// A temporary holding a copy of the bytes. May compact or grow the heap: earlier
+// `chars` pointers die (the bytes must not lie in the string heap).
+rt_string* string_from_bytes(const void* bytes, int32_t length) {
+  length = checked_length(length);
+  if (!bytes) length = 0;
+  rt_string* s = string_new(length, true);
+  if (length) std::memcpy(s->chars, bytes, static_cast<size_t>(length));
+  return s;
 }
 
 rt_string* string_from_text_len(const char* text, int32_t length) {

@@ -32,7 +32,9 @@ void string_storage_init();
 rt_string* string_new(int32_t length, bool temporary);            // may move heap strings
 rt_string* string_from_text(const char* text);
 rt_string* string_from_text_len(const char* text, int32_t length);
-rt_string* string_new_cmem(int32_t length, bool temporary);
+// A temporary heap copy of the bytes (not in the string heap); may move heap strings.
+rt_string* string_from_bytes(const void* bytes, int32_t length);
+rt_string* string_new_cmem(int32_t length, bool temporary);       // may move conventional-area strings
 rt_string* string_new_fixed(uint8_t* address, int32_t length, bool temporary);
 rt_string* string_assign(rt_string* dest, rt_string* src);        // may move heap strings; consumes a temporary src
 rt_string* string_concat(rt_string* left, rt_string* right);      // may move heap strings; consumes temporaries

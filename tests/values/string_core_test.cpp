@@ -279,4 +279,17 @@ TEST_F(StringCore, CompactionKeepsSmallGapsAndGrowsWhenFull) {
   for (rt_string* s : kept) string_free(s);
 }
 
+TEST_F(StringCore, FromBytesCopies) {
+  char buffer[4] = {'a', '\0', 'c', 'd'};
+  rt_string* s = string_from_bytes(buffer, 4);
+  buffer[0] = 'z';
+  EXPECT_EQ(text_of(s), std::string("a\0cd", 4));
+  EXPECT_EQ(s->tmp, 1);
+  EXPECT_EQ(s->readonly, 0);
+  EXPECT_EQ(string_from_bytes(nullptr, 5)->len, 0);
+  EXPECT_EQ(pending_error, 0u);
+  EXPECT_EQ(string_from_bytes(buffer, -1)->len, 0);
+  EXPECT_EQ(pending_error, 5u);
+}
+
 }  // namespace
