@@ -329,8 +329,7 @@ TEST_F(MessageBox, ShowsTitleTextAndFocusedButton) {
   XFree(protocols);
   EXPECT_EQ(x_transient_for(display, window), 0u) << "no program window to belong to";
 
-  EXPECT_EQ(x_read_box_text(display, window).substr(0, 59),
-            "Line: 37 (in main module)\nSubscript out of range\nContinue?\n");
+  EXPECT_EQ(x_read_box_text(display, window), "Line: 37 (in main module)\nSubscript out of range\nContinue?");
   screen_text cells;
   ASSERT_TRUE(x_read_window_cells(display, window, &cells));
   int width = 0, height = 0;
@@ -357,6 +356,31 @@ TEST_F(MessageBox, ShowsTitleTextAndFocusedButton) {
   }, 5000, &after));
   x_key(display, XK_Escape);
   EXPECT_EQ(finish(display, window, run.get()), 0);
+}
+
+TEST_F(MessageBox, LaysOutTheMessageAsWritten) {
+  const struct {
+    const char* message;
+    const char* shown;
+  } cases[] = {
+      {"  indented\n\nafter a blank line", "  indented\n\nafter a blank line"},
+      {"a\tb\tc", "a       b       c"},
+      {"dos\r\nline ends\r\n", "dos\nline ends\n"},
+      {"", ""},
+      {"\x01 \xe1 \xdb", "\x01 \xe1"},  // code page 437 glyphs; a full block reads as a blank cell
+  };
+  int number = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    std::string title = "Layout box " + std::to_string(++number) + ".";
+    std::string message = c.message;
+    auto run = launch([title, message] { return message_box(title.c_str(), message.c_str(), "ok", "info", 1); });
+    unsigned long window = wait_for_box(display, title);
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(x_read_box_text(display, window), c.shown);
+    x_key(display, XK_Return);
+    EXPECT_EQ(finish(display, window, run.get()), 1);
+  }
 }
 
 TEST_F(MessageBox, RedrawsWhatWasCovered) {

@@ -704,23 +704,9 @@ bool x_wait_screen(Display* display, unsigned long window, int cols, int rows,
 }
 
 // ---- the runtime's message box ----------------------------------------------------------------
-// The box draws on a grid of 8x16 cells: text black on light grey, buttons black on white,
-// the focused button white on blue.
-
-std::string x_read_box_text(Display* display, unsigned long window) {
-  screen_text screen;
-  if (!x_read_window_cells(display, window, &screen)) return "";
-  std::string out;
-  bool first = true;
-  for (int r = 0; r < screen.rows; ++r) {
-    std::string line = screen.trimmed(r);
-    size_t start = line.find_first_not_of(' ');
-    if (start == std::string::npos) continue;
-    out += (first ? "" : "\n") + line.substr(start);
-    first = false;
-  }
-  return out;
-}
+// The box draws on a grid of 8x16 cells: a blank row, the message lines from column 2,
+// a blank row, the buttons, a blank row. Text is black on light grey, buttons black on
+// white, the focused button white on blue.
 
 namespace {
 
@@ -748,12 +734,43 @@ std::vector<button_run> box_buttons(const screen_text& screen) {
   return runs;
 }
 
+// A freshly mapped box may not be drawn yet: read until its buttons show.
+const int box_draw_timeout_ms = 5000;
+
+bool read_drawn_box(Display* display, unsigned long window, screen_text* screen, std::vector<button_run>* buttons) {
+  int64_t deadline = now_ms() + box_draw_timeout_ms;
+  for (;;) {
+    if (x_read_window_cells(display, window, screen)) {
+      *buttons = box_buttons(*screen);
+      if (!buttons->empty()) return true;
+    }
+    if (now_ms() >= deadline) return false;
+    pause_ms(20);
+  }
+}
+
+const int box_margin = 2;  // columns left of the message text
+
 }  // namespace
+
+std::string x_read_box_text(Display* display, unsigned long window) {
+  screen_text screen;
+  std::vector<button_run> buttons;
+  if (!read_drawn_box(display, window, &screen, &buttons)) return "";
+  int button_row = buttons.front().row;
+  std::string out;
+  for (int r = 1; r < button_row - 1; ++r) {
+    std::string line = screen.trimmed(r);
+    out += (r > 1 ? "\n" : "") + (static_cast<int>(line.size()) > box_margin ? line.substr(box_margin) : "");
+  }
+  return out;
+}
 
 bool x_find_box_button(Display* display, unsigned long window, const std::string& label, int* x, int* y) {
   screen_text screen;
-  if (!x_read_window_cells(display, window, &screen)) return false;
-  for (const auto& run : box_buttons(screen))
+  std::vector<button_run> buttons;
+  if (!read_drawn_box(display, window, &screen, &buttons)) return false;
+  for (const auto& run : buttons)
     if (run.label == label) {
       *x = (run.start + run.end) * 8 / 2;
       *y = run.row * 16 + 8;
@@ -764,8 +781,9 @@ bool x_find_box_button(Display* display, unsigned long window, const std::string
 
 std::string x_box_focused_button(Display* display, unsigned long window) {
   screen_text screen;
-  if (!x_read_window_cells(display, window, &screen)) return "";
-  for (const auto& run : box_buttons(screen))
+  std::vector<button_run> buttons;
+  if (!read_drawn_box(display, window, &screen, &buttons)) return "";
+  for (const auto& run : buttons)
     if (run.bg == 1) return run.label;
   return "";
 }

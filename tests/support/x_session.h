@@ -121,9 +121,11 @@ bool decode_screen(const std::vector<unsigned long>& pixels, int width, int heig
 
 // ---- the runtime's message box ----------------------------------------------------------------
 
-// Text of a message box window (its cell grid), rows trimmed and joined with '\n'.
+// These wait (up to 5 s) until a freshly mapped box has been drawn.
+// The message as the box shows it: its lines (after wrapping) joined with '\n', trailing
+// blanks removed; "" when the window shows no box.
 std::string x_read_box_text(Display* display, unsigned long window);
-// Centre of the button whose label (e.g. "Yes", "No", "OK") shows in the box, in window
+// Centre of the button whose label ("Yes", "No", "OK") shows in the box, in window
 // pixels; false when it is not found.
 bool x_find_box_button(Display* display, unsigned long window, const std::string& label, int* x, int* y);
 // Label of the highlighted (focused) button, "" when none is found.
