@@ -66,9 +66,8 @@ void intercept_close_button() {
   if (!display) return;
   wm_protocols_atom = XInternAtom(display, "WM_PROTOCOLS", False);
   wm_delete_window_atom = XInternAtom(display, "WM_DELETE_WINDOW", False);
-  LockDisplay(display);
+  // XESetWireToEvent takes the display lock itself.
   previous_client_message_converter = XESetWireToEvent(display, ClientMessage, convert_client_message);
-  UnlockDisplay(display);
 }
 
 // glutInit with the do-nothing error handler crashes without a display; check first.
