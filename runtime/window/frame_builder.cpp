@@ -193,7 +193,8 @@ void build_text_frame() {
   int32_t width = columns * glyph.width, height = rows * glyph.height;
 
   int32_t blink = blink_enabled.load() ? 1 : 0;
-  bool compare = previous_frame_valid.load() != 0 && blink == previous_blink_enabled;
+  int32_t valid_at_start = previous_frame_valid.load();
+  bool compare = valid_at_start != 0 && blink == previous_blink_enabled;
   size_t cells_size = size_t(columns) * rows * 2;
   if (cells_size != previous_cells_size || !previous_cells) {
     if (!ensure_comparison_buffers(cells_size)) {
@@ -281,7 +282,8 @@ void build_text_frame() {
   previous_cursor_y = cursor_y;
   previous_cursor_look = look;
   previous_blink_enabled = blink;
-  previous_frame_valid.store(1);
+  // A full repaint asked for while this frame was painted is kept for the next one.
+  previous_frame_valid.compare_exchange_strong(valid_at_start, 1);
   slot.state.store(3);
   last_frame_order.store(order);
 }
