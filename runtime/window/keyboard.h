@@ -1,5 +1,6 @@
 // Keyboard: GLUT key callbacks, translation to PC key codes, the BIOS key ring and INKEY$.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 struct rt_string;
@@ -72,7 +73,7 @@ int32_t bios_key_count();
 constexpr uint32_t bios_shift_state = 0x417;   // Shift, Ctrl, Alt, locks, Insert
 constexpr uint32_t bios_shift_state2 = 0x418;  // left Ctrl, left Alt, keys pressed
 constexpr uint32_t bios_shift_state3 = 0x496;  // right Ctrl, right Alt
-extern int32_t key_hit_recording;  // 0 switches the key-hit queue and traps off
+extern std::atomic<int32_t> key_hit_recording;  // 0 switches the key-hit queue and traps off
 // Oldest entry of the key-hit queue (codes, releases negated; keypad keys with bit 32), 0 when empty.
 int64_t key_hit_take();
 // Oldest byte of the scan-code queue, -1 when empty.

@@ -9,7 +9,7 @@
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"
 
-int32_t key_hit_recording = 1;
+std::atomic<int32_t> key_hit_recording{1};
 
 namespace {
 
