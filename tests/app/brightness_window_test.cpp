@@ -1,0 +1,259 @@
+// End-to-end tests of the calculator: started as a user would, typed at through XTest, read back from its pixels.
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/segment_data.cpp"
+#include "support/x_session.h"
+
+#include <X11/Xlib.h>  // after GoogleTest: its macros clash with gtest's names
+
+namespace {
+
+constexpr int hang_guard_ms = 30000;
+
+const char* const prompt = "   Eingabe der Spektralwellenlaenge: [nm] mit Dezimalpunkt:   ? ";
+const char* const result_label = "   Helligkeit Vollstfarbe: ";
+const char* const farewell = "   Druecke eine Taste um das Programm zu beenden.";
+
+// The expected answer, worked out here from the table text alone.
+struct segment {
+  double from, to, c[4];
+};
+
+std::vector<segment> parse_table() {
+  std::vector<double> items;
+  const char* p = segment_data;
+  const char* end = segment_data + segment_data_length;
+  while (p < end) {
+    char* stop = nullptr;
+    items.push_back(std::strtod(p, &stop));
+    p = stop + 1;  // the comma after each item
+  }
+  std::vector<segment> table;
+  for (size_t k = 0; k + 5 < items.size(); k += 6) {
+    table.push_back({items[k], items[k + 1], {items[k + 2], items[k + 3], items[k + 4], items[k + 5]}});
+  }
+  return table;
+}
+
+// Index of the first segment whose closed range holds l, or -1.
+int expected_segment(double l) {
+  std::vector<segment> table = parse_table();
+  for (size_t k = 0; k < table.size(); ++k) {
+    if (table[k].from <= l && table[k].to >= l) return static_cast<int>(k);
+  }
+  return -1;
+}
+
+double expected_brightness(double l) {
+  int k = expected_segment(l);
+  if (k < 0) return 0.0;
+  const segment s = parse_table()[k];
+  // The stated order of evaluation, each step rounded to DOUBLE.
+  double y = s.c[0];
+  y = l * s.c[1] + y;
+  y = l * (s.c[2] * l) + y;
+  return l * ((s.c[3] * l) * l) + y;
+}
+
+// BASIC's DOUBLE print form for the values the calculator shows (|r| between 0.001 and 10^6):
+// 16 significant digits, 15 when the 16th would be a 9, no leading zero, a space for r >= 0.
+std::string basic_text(double r) {
+  if (r == 0) return " 0";
+  char mantissa[64];
+  std::snprintf(mantissa, sizeof mantissa, "%.15e", std::fabs(r));
+  int digits = mantissa[16] == '9' ? 15 : 16;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*g", digits, std::fabs(r));
+  std::string s = text;
+  if (s.rfind("0.", 0) == 0) s.erase(0, 1);
+  return (r < 0 ? "-" : " ") + s;
+}
+
+std::string expected_result_line(double wavelength) {
+  double r = std::floor(expected_brightness(wavelength) * 1000.0) / 1000.0;
+  return result_label + basic_text(r);
+}
+
+std::string trimmed(const std::string& line) {
+  size_t end = line.find_last_not_of(' ');
+  return end == std::string::npos ? "" : line.substr(0, end + 1);
+}
+
+// One run of the calculator in the test's X server.
+class calculator : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    display = x_open();
+    ASSERT_NE(display, nullptr);
+    pid = start_program(BRIGHTNESS_EXE);
+    ASSERT_GT(pid, 0);
+    window = x_find_window(display, "Untitled", hang_guard_ms);
+    ASSERT_NE(window, 0ul) << "the calculator's window did not appear";
+    x_focus(display, window);
+    ASSERT_TRUE(wait_for([](const screen_text& s) { return trimmed(s.lines[5]) == trimmed(prompt); }))
+        << "prompt screen never appeared";
+  }
+
+  void TearDown() override {
+    if (pid > 0 && !exited) wait_exit_status(pid, 1);  // kills a run a failed test left behind
+    if (display) XCloseDisplay(display);
+  }
+
+  bool wait_for(const std::function<bool(const screen_text&)>& done) {
+    return x_wait_screen(display, window, 80, 25, done, hang_guard_ms, &screen);
+  }
+
+  int exit_status() {
+    exited = true;
+    return wait_exit_status(pid, hang_guard_ms);
+  }
+
+  // Types at the prompt the way a person does: the key ring holds 15 keys, so a burst
+  // of synthetic keys is sent in small pieces, each after the previous one is echoed.
+  void type_answer(const std::string& text) {
+    x_focus(display, window);
+    for (size_t done = 0; done < text.size(); done += 8) {
+      x_type_text(display, text.substr(done, 8));
+      // A long answer wraps from the prompt's row onto the next one.
+      std::string echoed = std::string(prompt) + text.substr(0, done + 8);
+      ASSERT_TRUE(wait_for([&](const screen_text& s) { return trimmed(s.lines[5] + s.lines[6]) == trimmed(echoed); }))
+          << "the echo of " << text.substr(0, done + 8) << " never appeared";
+    }
+  }
+
+  // Types an answer and Enter, then waits for END's prompt on the bottom row.
+  void answer(const std::string& text) {
+    type_answer(text);
+    x_key(display, XK_Return);
+    ASSERT_TRUE(wait_for([](const screen_text& s) { return s.lines[24].rfind("Press any key to continue", 0) == 0; }))
+        << "END's prompt never appeared";
+  }
+
+  void press_key_and_expect_exit() {
+    x_focus(display, window);
+    x_key(display, XK_space);
+    EXPECT_EQ(exit_status(), 0);
+  }
+
+  Display* display = nullptr;
+  pid_t pid = -1;
+  bool exited = false;
+  unsigned long window = 0;
+  screen_text screen;
+};
+
+TEST_F(calculator, PromptScreenShowsBannerAndPrompt) {
+  const std::vector<std::string> expected = {
+      "",
+      " ******* Interpolation Vollstfarbenhelligkeit nach Korlu *******",
+      "",
+      "               Berechnungsbereich 380 nm bis 700 nm",
+      "",
+      trimmed(prompt),
+  };
+  for (size_t row = 0; row < expected.size(); ++row) EXPECT_EQ(trimmed(screen.lines[row]), expected[row]) << row;
+  for (int row = 6; row < 25; ++row) EXPECT_EQ(trimmed(screen.lines[row]), "") << row;
+  // Light grey on black, as a fresh PC text screen.
+  EXPECT_EQ(screen.fg[1][1], 7);
+  EXPECT_EQ(screen.bg[1][1], 0);
+  x_send_close(display, window);
+  EXPECT_EQ(exit_status(), 0);
+}
+
+TEST_F(calculator, AnswerAtFiveHundredFiftyShowsItsBrightness) {
+  answer("550");
+  EXPECT_EQ(trimmed(screen.lines[5]), std::string(prompt) + "550");
+  EXPECT_EQ(trimmed(screen.lines[6]), "");
+  EXPECT_EQ(screen.lines[7], std::string("   Helligkeit Vollstfarbe:  84.12") + std::string(80 - 33, ' '));
+  EXPECT_EQ(expected_result_line(550), "   Helligkeit Vollstfarbe:  84.12");
+  EXPECT_EQ(trimmed(screen.lines[8]), "");
+  EXPECT_EQ(trimmed(screen.lines[9]), farewell);
+  EXPECT_EQ(trimmed(screen.lines[24]), "Press any key to continue");
+  press_key_and_expect_exit();
+}
+
+// Boundaries, segment interiors, just outside the range, and text VAL cannot read.
+struct answer_case {
+  const char* typed;
+  double wavelength;
+};
+
+class calculator_answers : public calculator, public ::testing::WithParamInterface<answer_case> {};
+
+TEST_P(calculator_answers, ResultLineMatchesTheTable) {
+  const answer_case& c = GetParam();
+  answer(c.typed);
+  EXPECT_EQ(trimmed(screen.lines[7]), expected_result_line(c.wavelength)) << "typed " << c.typed;
+  EXPECT_EQ(trimmed(screen.lines[9]), farewell);
+  press_key_and_expect_exit();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wavelengths, calculator_answers,
+    ::testing::Values(answer_case{"380", 380}, answer_case{"385", 385}, answer_case{"780", 780},
+                      answer_case{"450.5", 450.5}, answer_case{"489.3", 489.3}, answer_case{"600", 600},
+                      answer_case{"700.25", 700.25}, answer_case{"379.999", 379.999},
+                      answer_case{"780.001", 780.001}, answer_case{"abc", 0}, answer_case{"", 0}));
+
+TEST(calculator_expectations, BoundaryUsesTheLowerSegmentAndOutsideIsZero) {
+  EXPECT_EQ(parse_table().size(), 87u);
+  EXPECT_EQ(expected_segment(380), 0);
+  EXPECT_EQ(expected_segment(385), 0);  // shared with row 2: the first row wins
+  EXPECT_EQ(expected_segment(385.001), 1);
+  EXPECT_EQ(expected_segment(780), 86);
+  EXPECT_EQ(expected_segment(379.999), -1);
+  EXPECT_EQ(expected_segment(780.001), -1);
+  EXPECT_EQ(basic_text(84.12), " 84.12");
+  EXPECT_EQ(basic_text(-0.001), "-.001");
+  EXPECT_EQ(basic_text(0.6), " .6");
+}
+
+// An answer VAL cannot hold: &H with 17 significant digits is error 6 at line 21.
+TEST_F(calculator, OverflowErrorYesGoesOnWithZero) {
+  type_answer("&H123456789ABCDEF01");
+  x_key(display, XK_Return);
+  unsigned long box = x_find_window(display, "Unhandled Error #6 - brightness", hang_guard_ms);
+  if (box == 0) x_read_screen(display, window, 80, 25, &screen);
+  ASSERT_NE(box, 0ul) << "no error dialog; the screen shows:\n" << screen.text();
+  EXPECT_EQ(x_read_box_text(display, box).rfind("Line: 21 (in main module)\nOverflow\nContinue?", 0), 0u);
+  x_focus(display, box);
+  x_key(display, XK_Return);  // Yes is the default button
+  x_focus(display, window);
+  ASSERT_TRUE(wait_for([](const screen_text& s) { return s.lines[24].rfind("Press any key to continue", 0) == 0; }));
+  // The answer took two rows, so everything after it stands one row lower.
+  EXPECT_EQ(trimmed(screen.lines[8]), std::string(result_label) + " 0");
+  EXPECT_EQ(trimmed(screen.lines[10]), farewell);
+  press_key_and_expect_exit();
+}
+
+TEST_F(calculator, OverflowErrorNoEndsTheProgram) {
+  type_answer("&H123456789ABCDEF01");
+  x_key(display, XK_Return);
+  unsigned long box = x_find_window(display, "Unhandled Error #6 - brightness", hang_guard_ms);
+  if (box == 0) x_read_screen(display, window, 80, 25, &screen);
+  ASSERT_NE(box, 0ul) << "no error dialog; the screen shows:\n" << screen.text();
+  x_focus(display, box);
+  x_type_text(display, "n");
+  EXPECT_EQ(exit_status(), 0);
+}
+
+TEST_F(calculator, CloseButtonWhileInputWaitsEndsWithZero) {
+  type_answer("55");
+  x_send_close(display, window);
+  EXPECT_EQ(exit_status(), 0);
+}
+
+TEST_F(calculator, CloseButtonWhileEndWaitsEndsWithZero) {
+  answer("500");
+  x_send_close(display, window);
+  EXPECT_EQ(exit_status(), 0);
+}
+
+}  // namespace
