@@ -1,6 +1,7 @@
 // Tests of the conventional-memory string area: descriptors, compaction, take-over, fixed strings.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -175,6 +176,36 @@ TEST_F(StringCmem, FreeingLastConventionalStringLowersListCount) {
   string_free(t);
   EXPECT_EQ(cmem_string_list.count, count - 1);
   EXPECT_TRUE(string_heap_check());
+}
+
+// Exhaustion is fatal: the box (text on stderr without a display), then exit status 0.
+TEST(StringCmemDeath, ExhaustionEndsWithNumberedCriticalErrors) {
+  string_storage_init();
+  EXPECT_EXIT(
+      {
+        unsetenv("DISPLAY");
+        string_new_cmem(70000, false);
+      },
+      ::testing::ExitedWithCode(0), "Critical Error #13");
+  EXPECT_EXIT(
+      {
+        unsetenv("DISPLAY");
+        string_new_cmem(static_cast<int32_t>(cmem_top - cmem_used - 2), false);
+      },
+      ::testing::ExitedWithCode(0), "Critical Error #14");
+  EXPECT_EXIT(
+      {
+        unsetenv("DISPLAY");
+        string_new_cmem(static_cast<int32_t>(cmem_top - cmem_used - 2), true);
+        string_new_fixed(cmem_area + 100, 4, false);
+      },
+      ::testing::ExitedWithCode(0), "Critical Error #15");
+  EXPECT_EXIT(
+      {
+        unsetenv("DISPLAY");
+        static_alloc(SIZE_MAX / 2);
+      },
+      ::testing::ExitedWithCode(0), "Critical Error #4");
 }
 
 }  // namespace
