@@ -1,6 +1,8 @@
 // The INPUT line editor on the screen cells in memory, fed through the key ring.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <string>
 #include <thread>
@@ -381,6 +383,32 @@ TEST_F(input_editor_fixture, randomize_asks_for_a_signed_16_bit_seed) {
   EXPECT_EQ(seed, -4000);
   EXPECT_EQ(row_text(2).substr(0, 45), "Random-number seed (-32768 to 32767)? -4000  ");
   EXPECT_EQ(write_target->cursor_row, 3);
+}
+
+TEST_F(input_editor_fixture, console_page_reads_standard_input) {
+  // The console page takes its keys from standard input, byte by byte; a line feed is Enter.
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  int saved_stdin = dup(0);
+  ASSERT_GE(saved_stdin, 0);
+  ASSERT_EQ(dup2(pipe_ends[0], 0), 0);
+  const std::string typed = "ab\bc,d\n";
+  ASSERT_EQ(write(pipe_ends[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  int32_t page = console_page_new();
+  int32_t screen_page = get_write_target();
+  set_write_target(-page);
+  rt_string* destination = string_new(0, false);
+  input_dest_ptrs[1] = destination;
+  input_dest_types[1] = input_type_string;
+  input_statement(1, 1);
+  set_write_target(screen_page);
+  image_free(-page, 1);
+  dup2(saved_stdin, 0);
+  close(saved_stdin);
+  close(pipe_ends[0]);
+  close(pipe_ends[1]);
+  EXPECT_EQ(text_of(destination), "acd");  // Backspace took b back; the comma was refused
+  string_free(destination);
 }
 
 }  // namespace
