@@ -66,6 +66,7 @@ rt_string* read_key() {
   uint8_t character = __atomic_load_n(slot, __ATOMIC_RELAXED);
   uint8_t scan = __atomic_load_n(slot + 1, __ATOMIC_RELAXED);
   store_offset(bios_key_head, next_offset(head));
+  // string_new may move heap strings; the new record's chars are written at once.
   if (character != 0 || scan == 0) {
     rt_string* key = string_new(1, true);
     key->chars[0] = character;
