@@ -292,4 +292,61 @@ TEST_F(StringCore, FromBytesCopies) {
   EXPECT_EQ(pending_error, 5u);
 }
 
+TEST_F(StringCore, GrowthUsesDeadNeighboursThenRelocates) {
+  rt_string* a = string_new(0, false);
+  string_assign(a, literal("x"));
+  rt_string* b = string_new(10, false);
+  rt_string* c = string_new(0, false);
+  string_assign(c, literal("c"));
+  string_free(b);  // a hole between a and c
+  uint8_t* bytes = a->chars;
+  std::string forty(40, 'f');
+  string_assign(a, literal(forty.c_str()));  // reaches into the hole, not into c
+  EXPECT_EQ(a->chars, bytes);
+  EXPECT_EQ(text_of(a), forty);
+  std::string hundred(100, 'h');
+  string_assign(a, literal(hundred.c_str()));  // would overwrite c: relocates
+  EXPECT_NE(a->chars, bytes);
+  EXPECT_EQ(text_of(a), hundred);
+  EXPECT_EQ(text_of(c), "c");
+  EXPECT_EQ(heap_string_list.slots[heap_string_list.count - 1], a);
+  EXPECT_TRUE(string_heap_check());
+  string_free(a);
+  string_free(c);
+}
+
+// The pattern of a translated FUNCTION: marks saved at entry, a local string made,
+// everything released at exit, the result handed to the caller as a temporary.
+rt_string* routine_returning_text(const char* text) {
+  uint32_t routine_mark = temp_count;
+  void* arena = static_position();
+  uint32_t top = cmem_top;
+  rt_string* result = string_new(0, false);
+  rt_string* local = string_new_cmem(0, false);
+  string_assign(local, string_concat(string_from_text(text), string_from_text("!")));
+  string_assign(result, local);
+  string_release_temporaries(routine_mark, 0);
+  string_free(local);
+  static_release(arena);
+  cmem_top = top;
+  string_make_temporary(result);
+  return result;
+}
+
+TEST_F(StringCore, RoutineResultBecomesCallersTemporary) {
+  rt_string* v = string_new(0, false);
+  uint32_t top = cmem_top;
+  rt_string* r = routine_returning_text("hi");
+  EXPECT_EQ(r->tmp, 1);
+  EXPECT_EQ(cmem_top, top);
+  uint8_t* bytes = r->chars;
+  string_assign(v, r);  // taken over
+  EXPECT_EQ(v->chars, bytes);
+  EXPECT_EQ(text_of(v), "hi!");
+  string_release_temporaries(mark, 0);
+  EXPECT_EQ(temp_count, mark);
+  EXPECT_TRUE(string_heap_check());
+  string_free(v);
+}
+
 }  // namespace
