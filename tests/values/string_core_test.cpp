@@ -349,4 +349,14 @@ TEST_F(StringCore, RoutineResultBecomesCallersTemporary) {
   string_free(v);
 }
 
+TEST_F(StringCore, ConcatBeyondThirtyTwoBitsIsOutOfStringSpace) {
+  uint8_t storage[1] = {'a'};
+  // The claimed length is never read: the sum is refused first.
+  rt_string* huge = string_new_fixed(storage, INT32_MAX, true);
+  rt_string* r = string_concat(huge, literal("x"));
+  EXPECT_EQ(pending_error, 14u);
+  EXPECT_EQ(r->len, 0);
+  EXPECT_TRUE(string_heap_check());
+}
+
 }  // namespace
