@@ -8,6 +8,7 @@
 #include "runtime/core/lifecycle.h"
 #include "runtime/core/message_box.h"
 #include "runtime/values/strings.h"
+#include "runtime/window/window.h"
 
 // Error state (program thread unless noted).
 uint32_t pending_error = 0;                // pending error number, 0 = none
@@ -171,7 +172,7 @@ void raise_error(int32_t number) {
   fatal_error_text fatal;
   if (fatal_error_lookup(number, &fatal)) {
     show_error_box(fatal.message, fatal.title, "ok");
-    std::exit(0);
+    exit_process(exit_status_orderly);
   }
   if (pending_error) return;  // the first error of a statement is the one reported
   if (number <= 0) number = 5;
@@ -251,17 +252,17 @@ void report_pending_error() {
     // The routine's prologue continues at its handler; one without a handler ends
     // the process with 99 itself. Returning here means it had nowhere to go.
     if (main_routine) main_routine();
-    std::exit(99);
+    exit_process(exit_status_no_handler);
   }
   const char* name = refresh_program_title();
   uint32_t line = error_include_line ? static_cast<uint32_t>(error_include_line) : static_cast<uint32_t>(error_line);
   const char* location = error_include_line ? (error_include_file ? error_include_file : "") : "main module";
   char* message = nullptr;
   char* title = nullptr;
-  if (!compose_error_dialog(number, line, location, name, &message, &title)) std::exit(0);
+  if (!compose_error_dialog(number, line, location, name, &message, &title)) exit_process(exit_status_orderly);
   if (critical) {
     show_error_box(message, title, "ok");
-    std::exit(0);
+    exit_process(exit_status_orderly);
   }
   int answer = show_error_box(message, title, "yesno");
   std::free(message);

@@ -14,6 +14,8 @@ static std::deque<glut_message*>* const request_queue = new std::deque<glut_mess
 static pthread_mutex_t* const request_queue_mutex = new pthread_mutex_t(PTHREAD_MUTEX_INITIALIZER);
 static window_metrics_record* const window_metrics = new window_metrics_record{0, 0, 0, 0};  // under the mutex
 int32_t glut_window_id = 0;  // window thread only: the GLUT window, 0 before it exists
+static std::atomic<bool> window_thread_known{false};  // window_thread_id is set
+static pthread_t window_thread_id;                    // the thread that created the window
 
 completion_signal* completion_signal_new() {
   completion_signal* signal = new completion_signal;
@@ -168,6 +170,18 @@ int32_t window_get(int32_t what) {
   send_request(&request);
   completion_signal_wait(request.completion);
   return request.result;
+}
+
+bool on_window_thread() { return window_thread_known.load() && pthread_equal(pthread_self(), window_thread_id); }
+
+void remember_window_thread() {
+  window_thread_id = pthread_self();
+  window_thread_known = true;
+}
+
+void exit_process(int32_t status) {
+  if (window_ready.load() == 1 && !on_window_thread()) exit_via_window(status);
+  std::exit(status);
 }
 
 void drain_requests() {

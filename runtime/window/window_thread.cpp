@@ -90,6 +90,7 @@ void require_display() {
 void window_close_requested() { exit_request_bits.fetch_or(1); }
 
 void create_window(int argc, char** argv) {
+  remember_window_thread();
   glutInitWarningFunc(ignore_toolkit_message);
   glutInitErrorFunc(ignore_toolkit_message);
   require_display();

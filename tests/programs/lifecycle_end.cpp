@@ -1,0 +1,18 @@
+// Test program: prints WAIT, waits until a key lands in the key ring, prints GO and ends with END.
+#include "tests/programs/program_prologue.h"
+
+static void program() {
+  uint32_t mark = program_prologue();
+  print_line("WAIT");
+  statement_end(mark, 1);
+  // The key stays in the ring: END must discard it and wait for a new one.
+  while (!key_ring_filled()) {
+    sleep_ms(10);
+    line_event_check(0, 0, nullptr);
+  }
+  print_line("GO");
+  statement_end(mark, 2);
+  end_program();
+}
+
+int main(int argc, char** argv) { return runtime_main(argc, argv, program); }
