@@ -363,7 +363,7 @@ std::vector<uint32_t> code_points(const std::string& text) {
 
 }  // namespace
 
-void x_type_text(Display* display, const std::string& text) {
+void x_type_text(Display* display, const std::string& text, int pause_ms_each) {
   KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
   for (uint32_t cp : code_points(text)) {
     KeySym keysym = keysym_for_code_point(cp);
@@ -379,6 +379,7 @@ void x_type_text(Display* display, const std::string& text) {
     press_code(display, code, false);
     if (shifted) press_code(display, shift, false);
     XSync(display, False);
+    if (pause_ms_each > 0) pause_ms(pause_ms_each);
   }
 }
 

@@ -66,8 +66,10 @@ void x_focus(Display* display, unsigned long window);
 
 // Types text through XTest, with Shift where the character sits on the shifted level.
 // '\n' is Return, '\t' Tab, '\b' BackSpace. Characters without a key in the current map
-// are put on a spare keycode for the moment.
-void x_type_text(Display* display, const std::string& text);
+// are put on a spare keycode for the moment. pause_ms waits after each character (the
+// emulated key ring holds only a few keys; a program that reads slowly can lose keys
+// typed faster than it reads them).
+void x_type_text(Display* display, const std::string& text, int pause_ms = 0);
 // One key press and release, holding the modifier keys (XK_Shift_L, XK_Control_L, XK_Alt_L ...).
 void x_key(Display* display, unsigned long keysym, const std::vector<unsigned long>& modifier_keysyms = {});
 // Moves the pointer to (x, y) of the window and clicks button 1.
