@@ -38,7 +38,20 @@ Atom wm_protocols_atom = 0;
 Atom wm_delete_window_atom = 0;
 Bool (*previous_client_message_converter)(Display*, XEvent*, xEvent*) = nullptr;
 
+std::atomic<bool> toolkit_starting{false};  // glutInit runs: a toolkit error there is fatal
+
 void ignore_toolkit_message(const char*, va_list) {}
+
+// Toolkit errors are silent once the window exists. During glutInit the toolkit carries
+// on after its error handler returns and crashes on the display it could not open, so
+// an error there ends the process the way a missing display does.
+void toolkit_error(const char* format, va_list arguments) {
+  if (!toolkit_starting) return;
+  std::fputs("brightness: ", stderr);
+  std::vfprintf(stderr, format, arguments);
+  std::fputc('\n', stderr);
+  std::exit(exit_status_no_display_mode);
+}
 
 void mouse_ignored(int, int, int, int) {}
 void motion_ignored(int, int) {}
@@ -92,10 +105,12 @@ void window_close_requested() { exit_request_bits.fetch_or(1); }
 void create_window(int argc, char** argv) {
   remember_window_thread();
   glutInitWarningFunc(ignore_toolkit_message);
-  glutInitErrorFunc(ignore_toolkit_message);
+  glutInitErrorFunc(toolkit_error);
   require_display();
   int toolkit_argc = argc;
+  toolkit_starting = true;
   glutInit(&toolkit_argc, argv);
+  toolkit_starting = false;
   glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(640, 400);
   if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) std::exit(exit_status_no_display_mode);
