@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 #include "runtime/core/errors.h"
 #include "runtime/core/lifecycle.h"
@@ -13,6 +14,8 @@
 std::atomic<timer_slot*> timer_table{new timer_slot[1]()};  // slot 0 = plain ON TIMER; never freed
 std::atomic<int32_t> timer_slot_count{1};                    // slots in timer_table
 std::atomic<int32_t> timer_table_state{0};                   // resize handshake
+// Replaced slot arrays, kept: the timer thread or a trap dispatch may still hold one.
+static std::vector<timer_slot*>* const retired_timer_tables = new std::vector<timer_slot*>();
 
 namespace {
 
@@ -101,7 +104,7 @@ void timer_table_grow(int32_t count) {
   }
   timer_table = grown;
   timer_slot_count = count;
-  // The old array stays: the timer thread or a trap dispatch may still hold its address.
+  retired_timer_tables->push_back(old);
   timer_table_state = 0;
 }
 
