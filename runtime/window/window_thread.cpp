@@ -168,6 +168,8 @@ void window_idle() {
 }
 
 void request_exclusive() {
+  // Without a window loop nobody would ever grant the request.
+  if (window_ready.load() != 1) return;
   exclusive_request = 1;
   while (exclusive_granted.load() != 1) sleep_ms(1);
 }

@@ -178,6 +178,23 @@ TEST_F(LifecycleWindow, TitleUsesTheNameAfterTheLastBackslash) {
   pid = -1;
 }
 
+TEST_F(LifecycleWindow, RequestsReachTheWindowThreadInOrder) {
+  pid = start_program(program_dir + "/window_requests", {});
+  ASSERT_GT(pid, 0);
+  window = x_find_window(display, "Renamed window", window_timeout_ms);
+  ASSERT_NE(window, 0u) << "the title request never ran";
+  screen_text screen;
+  ASSERT_TRUE(x_wait_screen(
+      display, window, 80, 25, [](const screen_text& s) { return s.find_row("W=1280") >= 0; }, window_timeout_ms,
+      &screen))
+      << screen.text();
+  press(window, XK_space);
+  // The hide request runs, then END without a shown screen ends at once.
+  EXPECT_TRUE(x_wait_window_gone(display, window, window_timeout_ms));
+  EXPECT_EQ(wait_exit_status(pid, exit_timeout_ms), 0);
+  pid = -1;
+}
+
 TEST_F(LifecycleWindow, UnreachableDisplayExitsOneWithAMessage) {
   program_io io;
   io.stderr_path = temp_path("no_display_stderr");
