@@ -81,3 +81,15 @@ void start_directory_startup();                    // start_directory = the curr
 void event_traps_startup();                        // ON KEY codes of the key trap table; timer slot 0
 // True when the command line ends in the chain tag and a "chain....tmp" file name.
 bool chain_handover_named(const rt_string* line);
+
+// Input devices the program can query (keyboard and mouse; their events are the keyboard's and unused).
+struct input_device {
+  const char* name;         // "Keyboard", "Mouse"
+  const char* description;  // capability tags
+  int32_t buttons;          // button count
+  int32_t axes;             // axis count
+  int32_t wheels;           // wheel count
+};
+extern input_device input_devices[3];  // entries 1 and 2 used
+extern int32_t input_device_count;     // devices registered
+void input_devices_startup();

@@ -1,6 +1,4 @@
 // Process start-up (keeps the ordered start-up of the window thread and the program thread entry).
-#include <cstring>
-
 #include "runtime/console/conventional_memory.h"
 #include "runtime/console/screen.h"
 #include "runtime/core/errors.h"
@@ -23,20 +21,22 @@ void* program_thread_main(void*) {
 
 int runtime_main(int argc, char** argv, program_routine routine) {
   main_routine = routine;
-  renderer_reset();                                // 1
-  if (start_hidden) screen_hidden = 1;             // 3
-  event_traps_startup();                           // 4, 5
-  conventional_memory_clear();                     // 10
-  string_storage_init();                           // 10, 11
-  start_directory_startup();                       // 12
-  change_to_executable_folder();                   // 13
-  command_line_startup(argc, argv);                // 15
-  key_buffer_startup();                            // 16
-  screen_startup();                                // 6, 7, 17, 18
+  renderer_reset();                  // drawing state unknown, frame slots free
+  if (start_hidden) screen_hidden = 1;
+  event_traps_startup();             // ON KEY codes, timer slot 0
+  conventional_memory_clear();       // the string area lives in it: clear first
+  string_storage_init();
+  start_directory_startup();         // before the move below
+  change_to_executable_folder();
+  command_line_startup(argc, argv);
+  key_buffer_startup();
+  screen_startup();                  // fonts, image table, palettes, SCREEN 0
   screen_is_default = 1;
-  prepare_window(argc, argv);                      // 21
-  start_thread(program_thread_handle, program_thread_main, nullptr);          // 22
+  if (has_console) console_page_new();
+  input_devices_startup();
+  prepare_window(argc, argv);        // unless hidden, the window exists from here on
+  start_thread(program_thread_handle, program_thread_main, nullptr);
   start_thread(event_timer_thread_handle, event_timer_thread_main, nullptr);
-  threads_started = 1;                             // 23
-  run_window_loop(argc, argv);                     // 24
+  threads_started = 1;
+  run_window_loop(argc, argv);       // frame thread, then the GLUT loop for good
 }
