@@ -4,7 +4,6 @@
 // strings, and when something is pending run the line event check with the BASIC line
 // number, repeating the statement while the check asks for a retry.
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 #include "app/segment_data.h"
@@ -16,6 +15,7 @@
 #include "runtime/values/data_reader.h"
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
+#include "runtime/window/window.h"
 
 namespace {
 
@@ -208,7 +208,7 @@ void brightness_program() {
   allocate_variables();
   if (error_handler_jump) {  // the program has no error handler to continue at
     error_handler_jump = 0;
-    std::exit(99);
+    exit_process(exit_status_no_handler);
   }
   chain_handover();
 

@@ -10,6 +10,7 @@
 #include "runtime/console/screen.h"
 #include "runtime/core/errors.h"
 #include "runtime/core/lifecycle.h"
+#include "runtime/window/renderer.h"
 #include "runtime/window/window.h"
 
 int32_t* page_table = nullptr;
@@ -154,6 +155,7 @@ void build_text_screen() {
   }
   if (page_table[0] == 0) return;  // out of memory, raised above
   current_images_set(page_table[0], page_table[0], page_table[0]);
+  previous_frame_valid = 0;  // new geometry: the next frame is painted in full
   write_target->draw_angle = 0;
   write_target->draw_scale = 1.0;
   active_page_number = 0;

@@ -36,7 +36,8 @@ void store_bios_ticks(uint32_t ticks) {
 }
 
 void offer_frame() {
-  if (auto_display.load() != 0 && !screen_hidden) build_frame();
+  // build_frame itself answers a pause request and a frame request while the screen is hidden.
+  if (auto_display.load() != 0) build_frame();
   ++frame_counter;
 }
 

@@ -84,12 +84,12 @@ void intercept_close_button() {
 }
 
 // glutInit with the do-nothing error handler crashes without a display; check first.
-void require_display() {
+// The caller keeps the probe connection open until the toolkit has its own: when the
+// probe was a server's only client, closing it lets the server reset and refuse the
+// toolkit's connection for a moment.
+Display* require_display() {
   Display* display = XOpenDisplay(nullptr);
-  if (display) {
-    XCloseDisplay(display);
-    return;
-  }
+  if (display) return display;
   const char* name = std::getenv("DISPLAY");
   if (name && *name)
     std::fprintf(stderr, "brightness: cannot open X display %s\n", name);
@@ -106,17 +106,19 @@ void create_window(int argc, char** argv) {
   remember_window_thread();
   glutInitWarningFunc(ignore_toolkit_message);
   glutInitErrorFunc(toolkit_error);
-  require_display();
+  Display* probe = require_display();
   int toolkit_argc = argc;
   toolkit_starting = true;
   glutInit(&toolkit_argc, argv);
   toolkit_starting = false;
+  XCloseDisplay(probe);
   glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(640, 400);
   if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) std::exit(exit_status_no_display_mode);
   glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
   const char* title = window_title.load();
   glut_window_id = glutCreateWindow(title ? title : "Untitled");
+  message_box_owner_window = glXGetCurrentDrawable();  // error boxes stay above the program's window
   GLenum glew_status = glewInit();
   if (glew_status != GLEW_OK) alert("%s", reinterpret_cast<const char*>(glewGetErrorString(glew_status)));
   if (glewIsSupported("GL_EXT_framebuffer_object")) framebuffer_objects = 1;
