@@ -305,32 +305,31 @@ long double read_numeric(const char* block, int64_t* position, int64_t block_len
   return static_cast<long double>(whole);
 }
 
-int64_t read_int64(const char* block, int64_t* position, int64_t block_length) {
-  if (pending_error) return 0;
-  const int64_t item_start = *position;
-  number_item item;
-  scan_status status = scan_number_item(block, position, block_length, &item);
-  uint64_t pattern = 0;
-  if (status == scan_ok) status = item_to_int64(item, false, &pattern);
-  if (status != scan_ok) {
-    report_scan_failure(status, position, item_start);
-    return 0;
-  }
-  return static_cast<int64_t>(pattern);
-}
+namespace {
 
-uint64_t read_uint64(const char* block, int64_t* position, int64_t block_length) {
+// One 64-bit integer item as its bit pattern; errors as for the other reads, 0 on failure.
+uint64_t read_integer64(const char* block, int64_t* position, int64_t block_length, bool is_unsigned) {
   if (pending_error) return 0;
   const int64_t item_start = *position;
   number_item item;
   scan_status status = scan_number_item(block, position, block_length, &item);
   uint64_t pattern = 0;
-  if (status == scan_ok) status = item_to_int64(item, true, &pattern);
+  if (status == scan_ok) status = item_to_int64(item, is_unsigned, &pattern);
   if (status != scan_ok) {
     report_scan_failure(status, position, item_start);
     return 0;
   }
   return pattern;
+}
+
+}  // namespace
+
+int64_t read_int64(const char* block, int64_t* position, int64_t block_length) {
+  return static_cast<int64_t>(read_integer64(block, position, block_length, false));
+}
+
+uint64_t read_uint64(const char* block, int64_t* position, int64_t block_length) {
+  return read_integer64(block, position, block_length, true);
 }
 
 void read_double(const char* block, int64_t* position, int64_t block_length, double* target) {
