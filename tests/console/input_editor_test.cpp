@@ -41,7 +41,12 @@ class key_feeder {
       : thread_([this, codes] {
           for (int32_t code : codes) {
             while (bios_key_count() >= 15) sleep_ms(1);
-            if (code == 13) auto_display_while_typing = auto_display.load();
+            if (code == 13) {
+              // The keys may all be queued before the editor starts: wait (bounded) until it
+              // runs and has switched automatic display on before looking at the word.
+              for (int waited = 0; waited < 5000 && auto_display.load() != 1; ++waited) sleep_ms(1);
+              auto_display_while_typing = auto_display.load();
+            }
             key_down(code);
             key_up(code);
           }
