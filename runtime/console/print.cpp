@@ -79,9 +79,12 @@ void print_newline() {
     console_write(nullptr, 1);
     return;
   }
-  image->cursor_row = static_cast<int16_t>(image->cursor_row + 1);
+  int32_t next_row = image->cursor_row + 1;  // may pass 32,767 on the tallest pages
   image->cursor_col = 1;
-  if (image->cursor_row <= image->view_bottom) return;
+  if (next_row <= image->view_bottom) {
+    image->cursor_row = static_cast<int16_t>(next_row);
+    return;
+  }
   // Scroll the region only; rows outside it never move.
   int32_t top = image->view_top;
   int32_t bottom = image->view_bottom;

@@ -294,3 +294,26 @@ TEST_F(print_output, WidestPageDefersTheWrapWithoutOverflow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(print_output, TallestPageScrollsItsLastRowWithoutOverflow) {
+  int32_t index = image_new(2, 32767, 0);
+  ASSERT_GT(index, 1);
+  set_write_target(-index);
+  view_print_set(0, 0, 0);  // the whole page, row 32,767 included
+  ASSERT_EQ(write_target->view_bottom, 32767);
+  locate(32767, 1);
+  print_raw("x", 1);
+  EXPECT_EQ(write_target->cursor_row, 32767);
+  EXPECT_EQ(write_target->cursor_col, 1);
+  EXPECT_EQ(text_cell(write_target, 32766, 1)[0], 'x');
+  EXPECT_EQ(text_cell(write_target, 32767, 1)[0], ' ');
+  print_raw("y", 0);
+  EXPECT_EQ(text_cell(write_target, 32767, 1)[0], 'y');
+  set_write_target(0);
+  image_free(-index, 1);
+  EXPECT_EQ(pending_error, 0u);
+}
+
+}  // namespace
