@@ -75,6 +75,16 @@ TEST_F(LifecycleWindow, EndDiscardsEarlierKeysAndEndsOnAFreshOne) {
   pid = -1;
 }
 
+TEST_F(LifecycleWindow, EndDrawsItsPromptAfterAutomaticDisplayWasSwitchedOff) {
+  start_and_wait_for("lifecycle_end", {"manual"}, "WAIT");
+  press(window, XK_x);
+  ASSERT_TRUE(wait_for_end_prompt()) << "END left the display in manual mode";
+  EXPECT_TRUE(wait_for_text("GO"));
+  press(window, XK_space);
+  EXPECT_EQ(wait_exit_status(pid, exit_timeout_ms), 0);
+  pid = -1;
+}
+
 TEST_F(LifecycleWindow, CloseButtonDuringEndsWaitExitsZero) {
   start_and_wait_for("lifecycle_end", {}, "WAIT");
   press(window, XK_x);

@@ -1,4 +1,8 @@
 // Test program: prints WAIT, waits until a key lands in the key ring, prints GO and ends with END.
+// With "manual" as argument 1 it switches automatic display off before GO, so only END's
+// own switch back can bring the last lines and the prompt to the window.
+#include <cstring>
+
 #include "tests/programs/program_prologue.h"
 
 static void program() {
@@ -10,6 +14,7 @@ static void program() {
     sleep_ms(10);
     line_event_check(0, 0, nullptr);
   }
+  if (argument_count > 1 && std::strcmp(argument_vector[1], "manual") == 0) auto_display = 0;
   print_line("GO");
   statement_end(mark, 2);
   end_program();
