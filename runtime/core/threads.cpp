@@ -45,8 +45,11 @@ double monotonic_seconds() {
 void start_thread(uint64_t* handle_cell, void* (*function)(void*), void* argument) {
   static_assert(sizeof(pthread_t) <= sizeof(uint64_t), "thread handle must fit its cell");
   thread_start_record* record = new thread_start_record{function, argument};
-  pthread_t thread;
-  pthread_create(&thread, nullptr, thread_trampoline, record);
+  pthread_t thread{};
+  if (pthread_create(&thread, nullptr, thread_trampoline, record) != 0) {
+    delete record;  // no thread runs it; the handle cell keeps 0
+    return;
+  }
   if (handle_cell) *handle_cell = static_cast<uint64_t>(thread);
 }
 
