@@ -424,8 +424,11 @@ void string_free(rt_string* s) {
   list.slots[index] = dead_slot();
   if (s->in_cmem) {
     if (index + 1 == list.count) --list.count;
-  } else if (index + 1 == list.count) {
-    heap_trim_top();  // the newest string gives its bytes back at once
+  } else {
+    // The newest string gives its bytes back at once; after an older one the fill
+    // position is still set anew from the last live string (slack after it again,
+    // bytes left behind by a shortened last string returned).
+    heap_trim_top();
   }
   string_record_release(s);
 }

@@ -93,6 +93,26 @@ TEST_F(StringCore, FreeingNewestLowersHeapUsed) {
   string_free(a);
 }
 
+// Every heap free sets heap_used from the last live string: 32 bytes of slack after its
+// current end, whether that string grew in place (no slack) or was shortened.
+TEST_F(StringCore, FreeingAnOlderStringSetsHeapUsedFromTheNewest) {
+  rt_string* a = string_new(10, false);
+  rt_string* b = string_new(10, false);
+  rt_string* v = string_new(0, false);
+  string_assign(v, literal("abcdefghijklmnopqrstuvwxyz"));  // in place, no slack after it
+  const size_t v_at = static_cast<size_t>(v->chars - string_heap);
+  ASSERT_EQ(heap_used, v_at + 26);
+  string_free(a);
+  EXPECT_EQ(heap_used, v_at + 26 + 32);
+  string_assign(v, literal("xy"));  // shorter: the storage stays, the length drops
+  EXPECT_EQ(heap_used, v_at + 26 + 32);
+  string_free(b);
+  EXPECT_EQ(heap_used, v_at + 2 + 32);
+  EXPECT_EQ(text_of(v), "xy");
+  EXPECT_TRUE(string_heap_check());
+  string_free(v);
+}
+
 TEST_F(StringCore, ConcatWithEmptyOperandReturnsTheOther) {
   rt_string* a = literal("xy");
   rt_string* e = literal("");
