@@ -269,8 +269,10 @@ long double read_numeric(const char* block, int64_t* position, int64_t block_len
     return 0;
   }
   if ((type & type_float) || bits == 0) {
-    // SINGLE: beyond its largest finite value either way is out of range.
-    if (!wide && bits == 32 && std::fabs(value) > 3.402823466e38L) {
+    // SINGLE: beyond its largest finite value either way is out of range. The limit is
+    // the DOUBLE 3.402823466e38, the same rounding the item itself went through, so an
+    // item written as exactly that limit is accepted.
+    if (!wide && bits == 32 && std::fabs(value) > static_cast<long double>(3.402823466e38)) {
       report_scan_failure(scan_overflow, position, item_start);
       return 0;
     }

@@ -114,6 +114,10 @@ TEST_F(DataReader, NumericItems) {
       {"3.4E38,", type_single, 3.4e38, 0, -1},
       {"3.5E38,", type_single, 0, 6, 0},
       {"-3.5E38,", type_single, 0, 6, 0},
+      // The limit itself is not past the limit, in either sign; one digit more is.
+      {"3.402823466E38,", type_single, static_cast<long double>(3.402823466e38), 0, -1},
+      {"-3.402823466E+38,", type_single, static_cast<long double>(-3.402823466e38), 0, -1},
+      {"3.402823467E38,", type_single, 0, 6, 0},
       // Integers up to 32 bits: rounding ties to even, ranges, radix patterns.
       {"2.5,", type_int16, 2, 0, -1},
       {"3.5,", type_int16, 4, 0, -1},

@@ -90,6 +90,26 @@ TEST_F(NumberFormat, DoubleEndingInNineDropsToFifteenDigits) {
   for (const auto& c : cases) EXPECT_EQ(text_of(format_double(c.value)), c.text) << c.value;
 }
 
+// The 15-digit rendering can carry into the next power of ten; its exponent, not the
+// 16-digit one, decides between plain and D notation.
+TEST_F(NumberFormat, FifteenDigitCarryMovesTheExponent) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {
+      {999999999999999.9, " 1000000000000000"},  // 9.999999999999999E+14 -> 1E+15: plain
+      {9999999999999999.0, " 1D+16"},            // 9.999999999999999E+15 -> 1E+16: D notation
+      {0.09999999999999999, " .1"},
+      {9.999999999999999e-17, " .0000000000000001"},  // -> 1E-16: still plain
+      {99999.99999999999, " 100000"},
+      {1.0000000000000009, " 1.000000000000001"},     // 16th digit 1: all 16 kept
+      {123456789.12345679, " 123456789.1234568"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(text_of(format_double(c.value)), c.text) << c.value;
+  EXPECT_EQ(text_of(format_single(9999999.0f)), " 9999999");
+  EXPECT_EQ(text_of(format_single(0.00001f)), " .00001");
+}
+
 TEST_F(NumberFormat, PlainAndScientificThresholds) {
   const struct {
     double value;
