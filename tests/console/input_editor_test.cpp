@@ -16,6 +16,7 @@
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/window.h"
+#include "support/runtime_strings.h"
 
 namespace {
 
@@ -63,8 +64,6 @@ std::string row_text(int32_t row) {
   for (int32_t col = 1; col <= write_target->width; ++col) text += static_cast<char>(*text_cell(write_target, row, col));
   return text;
 }
-
-std::string text_of(const rt_string* s) { return std::string(reinterpret_cast<const char*>(s->chars), s->len); }
 
 class input_editor_fixture : public ::testing::Test {
  protected:

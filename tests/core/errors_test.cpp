@@ -12,6 +12,7 @@
 #include "runtime/core/errors.h"
 #include "runtime/core/lifecycle.h"
 #include "runtime/values/strings.h"
+#include "support/runtime_strings.h"
 
 namespace {
 
@@ -23,16 +24,6 @@ void clear_error_state() {
   error_handler_armed = 0;
   in_error_handler = 0;
 }
-
-void strings_ready() {
-  static bool done = false;
-  if (done) return;
-  conventional_memory_clear();
-  string_storage_init();
-  done = true;
-}
-
-std::string text_of(const rt_string* s) { return std::string(reinterpret_cast<const char*>(s->chars), s->len); }
 
 TEST(ErrorMessage, TableTextsAndUnprintableGaps) {
   const struct {

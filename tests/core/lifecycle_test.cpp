@@ -14,18 +14,9 @@
 #include "runtime/core/errors.h"
 #include "runtime/core/lifecycle.h"
 #include "runtime/values/strings.h"
+#include "support/runtime_strings.h"
 
 namespace {
-
-void strings_ready() {
-  static bool done = false;
-  if (done) return;
-  conventional_memory_clear();
-  string_storage_init();
-  done = true;
-}
-
-std::string text_of(const rt_string* s) { return std::string(reinterpret_cast<const char*>(s->chars), s->len); }
 
 std::string cwd() {
   char buffer[4096];

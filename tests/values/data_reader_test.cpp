@@ -9,6 +9,7 @@
 #include "runtime/core/errors.h"
 #include "runtime/values/data_reader.h"
 #include "runtime/values/strings.h"
+#include "support/runtime_strings.h"
 
 namespace {
 
@@ -306,10 +307,6 @@ TEST_F(DataReader, ScansNeverPassTheBlockEnd) {
   position = -3;
   EXPECT_EQ(read_numeric(block.bytes.get(), &position, block.length, type_double), 0);
   EXPECT_EQ(pending_error, 4u);
-}
-
-std::string text_of(rt_string* s) {
-  return std::string(reinterpret_cast<const char*>(s->chars), static_cast<size_t>(s->len));
 }
 
 TEST_F(DataReader, StringItems) {

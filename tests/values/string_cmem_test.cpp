@@ -9,10 +9,9 @@
 #include "runtime/console/conventional_memory.h"
 #include "runtime/core/errors.h"
 #include "runtime/values/strings.h"
+#include "support/runtime_strings.h"
 
 namespace {
-
-std::string text_of(const rt_string* s) { return std::string(reinterpret_cast<const char*>(s->chars), s->len); }
 
 uint32_t u16_at(const uint8_t* p) { return p[0] + 256u * p[1]; }
 

@@ -8,10 +8,9 @@
 #include "runtime/console/conventional_memory.h"
 #include "runtime/core/errors.h"
 #include "runtime/values/strings.h"
+#include "support/runtime_strings.h"
 
 namespace {
-
-std::string text_of(const rt_string* s) { return std::string(reinterpret_cast<const char*>(s->chars), s->len); }
 
 rt_string* literal(const char* text) { return string_from_text(text); }
 

@@ -7,10 +7,9 @@
 #include "runtime/core/errors.h"
 #include "runtime/values/string_functions.h"
 #include "runtime/values/strings.h"
+#include "support/runtime_strings.h"
 
 namespace {
-
-std::string text_of(const rt_string* s) { return std::string(reinterpret_cast<const char*>(s->chars), s->len); }
 
 // A modifiable temporary holding text.
 rt_string* temp_of(const std::string& text) {
