@@ -7,13 +7,9 @@
 #include "runtime/values/data_reader.h"
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
+#include "runtime/core/lifecycle.h"
 
 namespace {
-
-void set_program_fpu_mode() {
-  const uint16_t control_word = 0x037F;
-  asm volatile("fldcw %0" ::"m"(control_word));
-}
 
 void format_double_values(benchmark::State& state) {
   string_storage_init();
@@ -40,7 +36,7 @@ void format_single_values(benchmark::State& state) {
 BENCHMARK(format_single_values);
 
 void val_texts(benchmark::State& state) {
-  set_program_fpu_mode();
+  set_fpu_mode();
   string_storage_init();
   const uint32_t mark = temp_count;
   const char* texts[] = {"550", "  -2", "487.25", "1.5E-3", "&HFFFF", "12345678901234567890", "abc"};
@@ -55,7 +51,7 @@ BENCHMARK(val_texts);
 
 // The calculator's table load: 522 DOUBLE items.
 void read_segment_block(benchmark::State& state) {
-  set_program_fpu_mode();
+  set_fpu_mode();
   for (auto _ : state) {
     int64_t position = 0;
     double sum = 0;

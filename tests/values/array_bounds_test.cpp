@@ -7,18 +7,14 @@
 #include "runtime/core/errors.h"
 #include "runtime/values/arrays.h"
 #include "runtime/values/strings.h"
+#include "runtime/core/lifecycle.h"
 
 namespace {
-
-void set_program_fpu_mode() {
-  const uint16_t control_word = 0x037F;
-  asm volatile("fldcw %0" ::"m"(control_word));
-}
 
 class Arrays : public ::testing::Test {
  protected:
   void SetUp() override {
-    set_program_fpu_mode();
+    set_fpu_mode();
     string_storage_init();
     pending_error = 0;
     event_pending = 0;

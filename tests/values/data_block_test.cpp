@@ -9,6 +9,7 @@
 #include "runtime/core/errors.h"
 #include "runtime/values/data_reader.h"
 #include "runtime/values/strings.h"
+#include "runtime/core/lifecycle.h"
 
 namespace {
 
@@ -113,8 +114,7 @@ std::string block_from_rows() {
 class DataBlock : public ::testing::Test {
  protected:
   void SetUp() override {
-    const uint16_t control_word = 0x037F;
-    asm volatile("fldcw %0" ::"m"(control_word));
+    set_fpu_mode();
     string_storage_init();
     pending_error = 0;
     event_pending = 0;

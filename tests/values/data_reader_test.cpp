@@ -10,6 +10,7 @@
 #include "runtime/values/data_reader.h"
 #include "runtime/values/strings.h"
 #include "support/runtime_strings.h"
+#include "runtime/core/lifecycle.h"
 
 namespace {
 
@@ -34,8 +35,7 @@ struct exact_block {
 class DataReader : public ::testing::Test {
  protected:
   void SetUp() override {
-    const uint16_t control_word = 0x037F;
-    asm volatile("fldcw %0" ::"m"(control_word));
+    set_fpu_mode();
     string_storage_init();
     mark_ = temp_count;
     clear_error();

@@ -8,14 +8,14 @@
 #include "runtime/core/errors.h"
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
+#include "runtime/core/lifecycle.h"
 
 namespace {
 
 class Val : public ::testing::Test {
  protected:
   void SetUp() override {
-    const uint16_t control_word = 0x037F;  // the program thread's x87 mode
-    asm volatile("fldcw %0" ::"m"(control_word));
+    set_fpu_mode();  // the program thread's x87 mode
     string_storage_init();
     mark_ = temp_count;
     pending_error = 0;
