@@ -36,6 +36,8 @@ struct input_editor {
 };
 input_editor editor;
 
+constexpr int32_t key_pass_ms = 10;  // longest wait for a key before the loop looks at shutdown again
+
 // One readonly byte per value, so a key is printed without allocating a string.
 struct byte_table {
   char bytes[256];
@@ -125,23 +127,24 @@ void take_back() {
   if (!editor.console) redraw_line();
 }
 
-// One byte from standard input for a console page; -1 when none is there yet.
+// One byte from standard input for a console page; -1 when none came within one pass.
 int32_t console_key() {
   pollfd input = {0, POLLIN, 0};
-  if (poll(&input, 1, 0) <= 0) return -1;
+  if (poll(&input, 1, key_pass_ms) <= 0) return -1;
   unsigned char byte = 0;
   if (read(0, &byte, 1) != 1) return -1;  // end of input: no key
   return byte == 10 ? 13 : byte;
 }
 
-// The next key as one byte, -1 when there is none or it is an extended key.
+// The next key as one byte, -1 when none came within one pass or it is an extended key.
+// The pass ends as soon as a key arrives instead of sleeping its whole length first.
 int32_t next_key() {
   if (editor.pending_spaces > 0) {
     --editor.pending_spaces;
     return ' ';
   }
-  sleep_ms(10);
   if (editor.console) return console_key();
+  if (!key_wait(key_pass_ms)) return -1;
   rt_string* key = read_key();
   return key->len == 1 ? key->chars[0] : -1;
 }
@@ -237,6 +240,7 @@ void input_statement(int32_t count, uint8_t line_end) {
         type_byte(static_cast<uint8_t>(key));
         break;
     }
+    screen_changed();  // the echo and the cursor are final for this key: show them now
   }
 }
 

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "runtime/core/wake_signal.h"
+
 struct mem_lock;
 
 // One drawing surface (text page or graphics image); fields in this order.
@@ -69,6 +71,13 @@ extern int32_t requested_cols, requested_rows, requested_font;  // -1 when nothi
 extern int32_t auto_extend_rows;                                 // LOCATE may switch once to 50 rows
 extern std::atomic<int32_t> frame_build_pause;                   // 0 run, 1 pause asked, 2 paused
 extern std::atomic<int32_t> screen_is_default;                   // 1 after start-up made the first screen
+
+// Statements that change what the screen shows call screen_changed, so the frame thread
+// builds a frame at once instead of at its next pass; calls while a change is already
+// pending cost one load.
+void screen_changed();
+extern std::atomic<int32_t> screen_change_pending;  // 1: changed since the builder last looked
+extern wake_signal& screen_change_signal;           // the frame thread sleeps on it between passes
 
 // Image table.
 screen_image* image_at(int32_t index);  // null unless a live image

@@ -26,6 +26,7 @@ void event_traps_startup() {
   slot0.armed = 0;
   slot0.active = 0;
   slot0.pending = 0;
+  timers_changed();
 }
 
 void dispatch_event_traps() {
@@ -56,5 +57,6 @@ void dispatch_event_traps() {
     slot.pending = 2;  // running
     if (trap_handler_switch) trap_handler_switch(slot.armed);  // armed holds the handler number
     slot.pending = 0;
+    timers_changed();
   }
 }

@@ -65,6 +65,11 @@ extern std::atomic<int32_t> timer_table_state;   // 0 normal, 1 owner resizing, 
 void timer_table_grow(int32_t count);
 // One scan of the timers at time `now` in seconds (the event timer thread's pass).
 void timer_scan(double now);
+// Milliseconds from `now` until the next timer is due; 0 to scan now, -1 when none is armed.
+int32_t timer_wait_ms(double now);
+// Wakes the event timer thread to look at the table again: call after arming, starting or
+// stopping a timer, after its handler ran, and when shutdown begins.
+void timers_changed();
 void* event_timer_thread_main(void* unused);
 void* program_thread_main(void* unused);
 

@@ -47,7 +47,8 @@ void end_program() {
     string_release_temporaries(mark, 0);
     auto_display = 1;
     for (;;) {
-      sleep_ms(100);
+      // Up to 100 ms a pass, but a key ends the wait as soon as it arrives.
+      key_wait(100);
       if (stop_all) park_program_thread();
       bool answered = key_waits();
       string_release_temporaries(mark, 0);

@@ -9,6 +9,7 @@
 
 #include "runtime/core/errors.h"
 #include "runtime/core/lifecycle.h"
+#include "runtime/core/wake_signal.h"
 
 // Timer state: the program thread owns the table, the event timer thread scans it.
 std::atomic<timer_slot*> timer_table{new timer_slot[1]()};  // slot 0 = plain ON TIMER; never freed
@@ -16,6 +17,8 @@ std::atomic<int32_t> timer_slot_count{1};                    // slots in timer_t
 std::atomic<int32_t> timer_table_state{0};                   // resize handshake
 // Replaced slot arrays, kept: the timer thread or a trap dispatch may still hold one.
 static std::vector<timer_slot*>* const retired_timer_tables = new std::vector<timer_slot*>();
+// The event timer thread sleeps on it until the next timer is due; never freed.
+static wake_signal& timer_signal = *new wake_signal;
 
 namespace {
 
@@ -94,6 +97,7 @@ void timer_table_grow(int32_t count) {
   if (!grown) raise_error(257);
   // Stop the event timer thread's scans while the table changes hands.
   timer_table_state = 1;
+  timers_changed();
   if (threads_started && !stop_all)
     while (timer_table_state.load() != 2 && !stop_all) sleep_ms(1);
   timer_slot* old = timer_table.load();
@@ -109,17 +113,48 @@ void timer_table_grow(int32_t count) {
   timer_slot_count = count;
   retired_timer_tables->push_back(old);
   timer_table_state = 0;
+  timers_changed();
 }
 
+int32_t timer_wait_ms(double now) {
+  timer_slot* slots = timer_table.load();
+  int32_t count = timer_slot_count.load();
+  int32_t wait = -1;
+  for (int32_t i = 0; i < count; ++i) {
+    timer_slot& slot = slots[i];
+    if (!slot.in_use || !slot.armed || !slot.active) continue;
+    // A slot whose handler is due or running is looked at again when it is done; a slot
+    // not started yet is started by the next scan.
+    if (slot.pending) continue;
+    double last = slot.last;
+    if (last == 0) return 0;
+    // The scan fires only once more than the interval has passed: one millisecond past it.
+    double due = (last + slot.interval - now) * 1000.0 + 1.0;
+    int32_t ms = due <= 0 ? 0 : due >= 1e9 ? 1000000000 : static_cast<int32_t>(std::ceil(due));
+    if (wait < 0 || ms < wait) wait = ms;
+  }
+  return wait;
+}
+
+void timers_changed() { wake_all(timer_signal); }
+
+// Sleeps until a timer is due, the table changes or shutdown begins; it does not look at
+// the table while nothing is armed.
 void* event_timer_thread_main(void*) {
   while (!stop_all) {
+    uint32_t ticket = wake_ticket(timer_signal);
+    int32_t wait = -1;
     int32_t state = timer_table_state.load();
     if (state == 1) {
       timer_table_state = 2;
     } else if (state == 0) {
-      timer_scan(monotonic_seconds());
+      double now = monotonic_seconds();
+      timer_scan(now);
+      wait = timer_wait_ms(now);
     }
-    sleep_ms(1);
+    if (stop_all) break;
+    // While the owner resizes (state 2) it signals when the table is back.
+    wake_wait(timer_signal, ticket, wait);
   }
   threads_done.fetch_or(2);
   return nullptr;

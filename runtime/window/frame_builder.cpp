@@ -13,9 +13,9 @@
 
 // The slots shared with the presenter; all free, nothing painted yet.
 software_frame software_frames[3] = {
-    {{1}, {0}, nullptr, 0, 0, 0},
-    {{1}, {0}, nullptr, 0, 0, 0},
-    {{1}, {0}, nullptr, 0, 0, 0},
+    {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1},
+    {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1},
+    {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1},
 };
 std::atomic<int64_t> next_frame_order{1};  // order of the next frame; the presenter treats 0 as "none"
 std::atomic<int64_t> last_frame_order{0};  // order of the frame last finished or given back
@@ -239,6 +239,7 @@ void build_text_frame() {
     give_back(slot_index, order);
     return;
   }
+  slot.base_order = 0;
   if (compare) {
     int source = newest_finished_slot(slot_index);
     if (source < 0) {
@@ -249,8 +250,10 @@ void build_text_frame() {
       compare = false;  // a frame of another size holds nothing to reuse
     } else {
       std::memcpy(slot.pixels, software_frames[source].pixels, size_t(width) * height * 4);
+      slot.base_order = software_frames[source].order.load();
     }
   }
+  int32_t first_painted_row = rows, last_painted_row = -1;
 
   int32_t cursor_first = 0, cursor_count = 0;
   if (page->cursor_visible && phase)
@@ -271,6 +274,8 @@ void build_text_frame() {
       }
       previous_cells[at] = character;
       previous_cells[at + 1] = attribute;
+      if (row < first_painted_row) first_painted_row = row;
+      last_painted_row = row;
       paint_cell(slot.pixels, width, glyph, column, row, character, attribute, palette, blink, phase,
                  is_cursor && cursor_count > 0, cursor_first, cursor_count);
     }
@@ -284,8 +289,11 @@ void build_text_frame() {
   previous_blink_enabled = blink;
   // A full repaint asked for while this frame was painted is kept for the next one.
   previous_frame_valid.compare_exchange_strong(valid_at_start, 1);
+  slot.first_changed_row = first_painted_row * glyph.height;
+  slot.last_changed_row = last_painted_row < 0 ? -1 : (last_painted_row + 1) * glyph.height - 1;
   slot.state.store(3);
   last_frame_order.store(order);
+  window_wake();  // the presenter shows it on its next pass, which starts now
 }
 
 }  // namespace
@@ -355,6 +363,8 @@ void cursor_lines(int32_t start, int32_t end, int32_t height, int32_t* first, in
 }
 
 void build_frame() {
+  // Whatever changed until now is in the snapshot below.
+  screen_change_pending.store(0);
   acknowledge_pause();
   {
     std::lock_guard<std::mutex> hold(builder_mutex);
@@ -374,6 +384,9 @@ void renderer_reset() {
     delete[] slot.pixels;
     slot.pixels = nullptr;
     slot.width = slot.height = slot.capacity = 0;
+    slot.base_order = 0;
+    slot.first_changed_row = 0;
+    slot.last_changed_row = -1;
   }
   next_frame_order.store(1);
   last_frame_order.store(0);

@@ -29,24 +29,25 @@ destination_rect destination = {0, 0, -1, -1, 1.0f, 1.0f, 0, 0};
 
 namespace {
 
-int32_t shown_slot = -1;        // slot whose pixels the texture holds, -1 when none
-int64_t shown_order = -1;       // order of that frame, so a reused slot is uploaded again
-int32_t shown_texture = 0;      // hardware image made from it, 0 when none
-int64_t last_drawn_order = 0;   // last_frame_order when the window was last drawn
+int64_t shown_order = -1;       // order of the frame the texture holds, -1 when none
+int32_t shown_texture = 0;      // the one hardware image frames are uploaded into, 0 when none
 int32_t last_frame_width = 0;   // frame size the size policy saw last
 int32_t last_frame_height = 0;
 float applied_aspect = 0.0f;    // window aspect the policy set last
 int32_t presenting = 0;         // re-entrancy guard of the display callback
 
-// Picks the frame to show: the newest ready one above the held one, else the held one.
-// Returns -1 when there is nothing to show; `*fresh` says a new frame was taken.
-int pick_slot(bool* fresh) {
+// The slot on display (state 4), -1 when none.
+int held_slot() {
   int held = -1;
   for (int i = 0; i < 3; ++i)
     if (software_frames[i].state.load() == 4) held = i;
-  int64_t floor = held >= 0 ? software_frames[held].order.load() : 0;
+  return held;
+}
+
+// The newest ready slot newer than the one on display, -1 when none.
+int newest_ready_slot(int held) {
+  int64_t best = held >= 0 ? software_frames[held].order.load() : 0;
   int picked = -1;
-  int64_t best = floor;
   for (int i = 0; i < 3; ++i) {
     int64_t order = software_frames[i].order.load();
     if (software_frames[i].state.load() == 3 && order > best) {
@@ -54,6 +55,15 @@ int pick_slot(bool* fresh) {
       best = order;
     }
   }
+  return picked;
+}
+
+// Picks the frame to show: the newest ready one above the held one, else the held one.
+// Returns -1 when there is nothing to show; `*fresh` says a new frame was taken.
+int pick_slot(bool* fresh) {
+  int held = held_slot();
+  int picked = newest_ready_slot(held);
+  int64_t best = picked >= 0 ? software_frames[picked].order.load() : 0;
   if (picked >= 0) {
     int32_t ready = 3;
     // The builder may reuse a ready slot at this moment; then keep what is held.
@@ -101,15 +111,20 @@ void apply_fullscreen_request(int32_t frame_w, int32_t frame_h) {
   fullscreen_request.compare_exchange_strong(request, -1);
 }
 
-// Uploads the picked frame unless its texture exists already. A failed upload is not
-// retried for the same frame, so the alert shows once per frame, not once per draw.
+// Brings the texture up to the picked frame: only the rows that changed when the texture
+// holds the frame this one was built from, the whole frame otherwise, and a new texture
+// only when the size changed or the driver cannot update it in place. A failed upload is
+// not retried for the same frame, so the alert shows once per frame, not once per draw.
 void ensure_frame_texture(int slot) {
-  int64_t order = software_frames[slot].order.load();
-  if (slot == shown_slot && order == shown_order) return;
-  free_texture(shown_texture);
-  shown_slot = slot;
-  shown_order = order;
   const software_frame& frame = software_frames[slot];
+  int64_t order = frame.order.load();
+  if (order == shown_order) return;
+  bool rows_only = frame.base_order != 0 && frame.base_order == shown_order;
+  int32_t first = rows_only ? frame.first_changed_row : 0;
+  int32_t last = rows_only ? frame.last_changed_row : frame.height - 1;
+  shown_order = order;
+  if (update_texture(shown_texture, frame.width, frame.height, frame.pixels, first, last)) return;
+  free_texture(shown_texture);
   shown_texture = make_texture(frame.width, frame.height, frame.pixels);
   if (shown_texture <= 0) {
     shown_texture = 0;
@@ -234,18 +249,20 @@ window_rect map_frame_rect(const destination_rect& dest, int32_t x, int32_t y, i
   return r;
 }
 
+bool presentation_due() {
+  if (size_changed) return true;
+  if (fullscreen_request.load() != -1 && !reshape_pending) return true;
+  return newest_ready_slot(held_slot()) >= 0;
+}
+
+// Draws whenever the toolkit asks: the window thread asks only for a new frame, a size or
+// full-screen change, and the toolkit itself on expose.
 void present_frame() {
   if (presenting) return;
   presenting = 1;
   bool fresh = false;
   int slot = pick_slot(&fresh);
   if (slot < 0) {
-    presenting = 0;
-    return;
-  }
-  bool redraw = last_drawn_order != last_frame_order.load() || fresh || slot != shown_slot ||
-                fullscreen_request.load() != -1 || size_changed;
-  if (!redraw) {
     presenting = 0;
     return;
   }
@@ -274,7 +291,6 @@ void present_frame() {
   }
   flush_triangles();
 
-  last_drawn_order = last_frame_order.load();
   if (!program_suspended.load()) glutSwapBuffers();
   presenting = 0;
 }
@@ -291,10 +307,8 @@ void window_reshaped(int width, int height) {
 
 void presenter_reset() {
   // No GL context may exist yet: forget the texture without touching GL.
-  shown_slot = -1;
   shown_order = -1;
   shown_texture = 0;
-  last_drawn_order = 0;
   last_frame_width = last_frame_height = 0;
   applied_aspect = 0.0f;
   presenting = 0;

@@ -1,15 +1,33 @@
 // BIOS key ring (keeps the keys typed but not yet read, inside the emulated BIOS data area).
 #include <cstring>
+#include <mutex>
 
 #include "runtime/console/conventional_memory.h"
 #include "runtime/core/errors.h"
+#include "runtime/core/lifecycle.h"
+#include "runtime/core/wake_signal.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
 
-// The ring has one writer per offset byte: the window thread owns the tail, the program
-// thread the head. Each side loads the other's byte with acquire and publishes its own
-// with release, so the slot bytes written before a store are seen after the load.
+// The ring has one writer per offset byte: the tail moves only under the backlog's mutex
+// (the window thread putting a key, or the reader moving waiting keys in), the head only
+// on the program thread. Each side loads the other's byte with acquire and publishes its
+// own with release, so the slot bytes written before a store are seen after the load.
 namespace {
+
+// Keys that came while the ring was full, oldest first. A burst of key events reaches
+// the callbacks faster than any reader takes keys, so instead of dropping them the
+// keys wait here and move into the ring as the reader frees it. Made once, never freed:
+// the window thread may take keys while exit runs.
+struct key_backlog_state {
+  std::mutex mutex;                    // guards the rest, and every move of the ring's tail
+  uint8_t keys[key_backlog_capacity][2];  // character, scan code
+  int32_t head;                        // oldest waiting key
+  int32_t count;                       // keys waiting
+};
+key_backlog_state& backlog = *new key_backlog_state();
+std::atomic<int32_t> backlog_count{0};  // copy of backlog.count the reader may look at without the mutex
+wake_signal& key_arrived = *new wake_signal;  // bumped for every key put, and to end waits at shutdown
 
 uint8_t* offset_byte(uint32_t address) { return conventional_memory + address; }
 
@@ -29,6 +47,30 @@ uint8_t next_offset(uint8_t offset) {
   return offset >= bios_key_last ? bios_key_first : static_cast<uint8_t>(offset + 2);
 }
 
+// Appends a key to the ring; false when 15 keys wait already. Caller holds backlog.mutex.
+bool ring_put_locked(uint8_t character, uint8_t scan) {
+  uint8_t tail = load_offset(bios_key_tail, __ATOMIC_RELAXED);
+  uint8_t head = load_offset(bios_key_head, __ATOMIC_ACQUIRE);
+  uint8_t next = next_offset(tail);
+  if (next == head) return false;
+  uint8_t* slot = conventional_memory + 0x400 + tail;
+  __atomic_store_n(slot, character, __ATOMIC_RELAXED);
+  __atomic_store_n(slot + 1, scan, __ATOMIC_RELAXED);
+  store_offset(bios_key_tail, next);
+  return true;
+}
+
+// Moves waiting keys into the ring while it has room (program thread, after a read).
+void backlog_refill() {
+  if (backlog_count.load(std::memory_order_acquire) == 0) return;
+  std::lock_guard<std::mutex> hold(backlog.mutex);
+  while (backlog.count > 0 && ring_put_locked(backlog.keys[backlog.head][0], backlog.keys[backlog.head][1])) {
+    backlog.head = (backlog.head + 1) % key_backlog_capacity;
+    --backlog.count;
+  }
+  backlog_count.store(backlog.count, std::memory_order_release);
+}
+
 }  // namespace
 
 void key_buffer_startup() {
@@ -40,16 +82,35 @@ void key_buffer_startup() {
 }
 
 bool bios_key_put(uint8_t character, uint8_t scan) {
-  uint8_t tail = load_offset(bios_key_tail, __ATOMIC_RELAXED);
-  uint8_t head = load_offset(bios_key_head, __ATOMIC_ACQUIRE);
-  uint8_t next = next_offset(tail);
-  if (next == head) return false;  // 15 keys wait: the new one is lost
-  uint8_t* slot = conventional_memory + 0x400 + tail;
-  __atomic_store_n(slot, character, __ATOMIC_RELAXED);
-  __atomic_store_n(slot + 1, scan, __ATOMIC_RELAXED);
-  store_offset(bios_key_tail, next);
-  return true;
+  bool kept = true;
+  {
+    std::lock_guard<std::mutex> hold(backlog.mutex);
+    // Keys already waiting go first, so the order typed is the order read.
+    if (backlog.count > 0 || !ring_put_locked(character, scan)) {
+      if (backlog.count < key_backlog_capacity) {
+        uint8_t* entry = backlog.keys[(backlog.head + backlog.count) % key_backlog_capacity];
+        entry[0] = character;
+        entry[1] = scan;
+        ++backlog.count;
+        backlog_count.store(backlog.count, std::memory_order_release);
+      } else {
+        kept = false;
+      }
+    }
+  }
+  wake_all(key_arrived);
+  return kept;
 }
+
+bool key_wait(int32_t timeout_ms) {
+  uint32_t ticket = wake_ticket(key_arrived);
+  if (bios_key_count() > 0) return true;
+  if (stop_all.load()) return false;
+  wake_wait(key_arrived, ticket, timeout_ms);
+  return bios_key_count() > 0;
+}
+
+void key_waiters_wake() { wake_all(key_arrived); }
 
 int32_t bios_key_count() {
   int32_t head = load_offset(bios_key_head, __ATOMIC_ACQUIRE);
@@ -66,6 +127,7 @@ rt_string* read_key() {
   uint8_t character = __atomic_load_n(slot, __ATOMIC_RELAXED);
   uint8_t scan = __atomic_load_n(slot + 1, __ATOMIC_RELAXED);
   store_offset(bios_key_head, next_offset(head));
+  backlog_refill();
   // string_new may move heap strings; the new record's chars are written at once.
   if (character != 0 || scan == 0) {
     rt_string* key = string_new(1, true);
@@ -87,6 +149,9 @@ void clear_key_buffers(int32_t selector, int32_t passed) {
   if (all || selector == 1) {
     // Only the reader's byte moves: the head catches up with the tail. Resetting both
     // to 30 from this thread could cross a key the window thread is depositing.
+    std::lock_guard<std::mutex> hold(backlog.mutex);
+    backlog.count = 0;
+    backlog_count.store(0, std::memory_order_release);
     store_offset(bios_key_head, load_offset(bios_key_tail, __ATOMIC_ACQUIRE));
   }
   if (all || selector == 2) key_hit_clear();

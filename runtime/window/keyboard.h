@@ -64,10 +64,17 @@ constexpr uint32_t bios_key_tail = 0x41C;    // offset byte of the next free slo
 constexpr uint32_t bios_key_buffer = 0x41E;  // 16 slots of character, scan code
 constexpr uint8_t bios_key_first = 30;       // slot offsets run 30, 32, ..., 60
 constexpr uint8_t bios_key_last = 60;
-// Window thread: appends a key; false when the ring is full (the key is lost).
+constexpr int32_t key_backlog_capacity = 4096;  // keys that may wait beyond a full ring
+// Window thread: appends a key. When the ring is full the key waits in a backlog and moves
+// into the ring as the reader takes keys; false only when the backlog is full too (lost).
 bool bios_key_put(uint8_t character, uint8_t scan);
 // Keys waiting in the ring (either thread; a snapshot).
 int32_t bios_key_count();
+// Program thread: waits until a key is in the ring, timeout_ms passes or shutdown has
+// begun; true when a key waits.
+bool key_wait(int32_t timeout_ms);
+// Ends every key_wait now (shutdown).
+void key_waiters_wake();
 
 // ---- Shift-state bytes and the program's raw keyboard views ---------------------------
 constexpr uint32_t bios_shift_state = 0x417;   // Shift, Ctrl, Alt, locks, Insert

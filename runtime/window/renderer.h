@@ -17,6 +17,10 @@ struct software_frame {
   uint32_t* pixels;            // 0xAARRGGBB, row-major, top row first
   int32_t width, height;       // pixel size
   int32_t capacity;            // bytes allocated for pixels
+  // What changed: the frame equals the frame of order base_order (0: any other frame)
+  // except in pixel rows first_changed_row to last_changed_row (none when last < first).
+  int64_t base_order;
+  int32_t first_changed_row, last_changed_row;
 };
 extern software_frame software_frames[3];
 
@@ -38,6 +42,9 @@ void renderer_reset();  // start-up: drawing state unknown, the three slots free
 void presenter_reset();  // the presenter's part of renderer_reset: nothing shown, no texture
 void build_frame();
 void present_frame();
+// Window thread: true when the window should be drawn again (a newer frame is ready, or
+// the size or full-screen mode changes); the idle pass then posts a redisplay.
+bool presentation_due();
 void window_reshaped(int width, int height);
 
 // ---- Frame builder helpers (pure; the builder and its tests use them) ----
@@ -96,6 +103,11 @@ window_rect map_frame_rect(const destination_rect& dest, int32_t x, int32_t y, i
 // ---- Hardware images (window thread only; textures.cpp) ----
 
 int32_t make_texture(int32_t width, int32_t height, const uint32_t* pixels);  // handle > 0, or 0
+// Replaces pixel rows first_row..last_row of an image made at exactly width x height, in
+// place. False when that cannot be done (no such image, another size, or an image the
+// driver took only padded or rescaled): make a new one then.
+bool update_texture(int32_t handle, int32_t width, int32_t height, const uint32_t* pixels, int32_t first_row,
+                    int32_t last_row);
 void free_texture(int32_t handle);
 bool texture_exists(int32_t handle);
 // Frame rectangle (x0, y0)-(x1, y1) inclusive, drawn from the source texel rectangle.

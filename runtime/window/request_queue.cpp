@@ -14,6 +14,7 @@ static std::deque<glut_message*>* const request_queue = new std::deque<glut_mess
 static pthread_mutex_t* const request_queue_mutex = new pthread_mutex_t(PTHREAD_MUTEX_INITIALIZER);
 static window_metrics_record* const window_metrics = new window_metrics_record{0, 0, 0, 0};  // under the mutex
 int32_t glut_window_id = 0;  // window thread only: the GLUT window, 0 before it exists
+static int32_t metrics_stale = 1;  // window thread only: read the metrics on the next drain
 static std::atomic<bool> window_thread_known{false};  // window_thread_id is set
 static pthread_t window_thread_id;                    // the thread that created the window
 
@@ -117,6 +118,7 @@ int send_request(glut_message* request) {
   pthread_mutex_lock(request_queue_mutex);
   request_queue->push_back(request);
   pthread_mutex_unlock(request_queue_mutex);
+  window_wake();
   return 1;
 }
 
@@ -184,9 +186,14 @@ void exit_process(int32_t status) {
   std::exit(status);
 }
 
+void window_metrics_stale() { metrics_stale = 1; }
+
 void drain_requests() {
   pthread_mutex_lock(request_queue_mutex);
-  if (glut_window_id) {
+  // Each metric is a round trip to the X server: read them only when X traffic may have
+  // changed them, not on every pass.
+  if (glut_window_id && metrics_stale) {
+    metrics_stale = 0;
     window_metrics->x = glutGet(GLUT_WINDOW_X);
     window_metrics->y = glutGet(GLUT_WINDOW_Y);
     window_metrics->border_width = glutGet(GLUT_WINDOW_BORDER_WIDTH);

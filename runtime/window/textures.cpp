@@ -17,6 +17,7 @@ struct hardware_image {
   GLuint name;                             // OpenGL texture name
   int32_t width, height;                   // pixel size of the image
   int32_t texture_width, texture_height;   // size texture coordinates are divided by (padded size)
+  int32_t exact;                           // 1: stored at its own size, so rows can be replaced in place
 };
 
 // Handles are indices; entry 0 is never handed out. Made once and never destroyed,
@@ -62,8 +63,9 @@ uint32_t* padded_copy(const uint32_t* pixels, int32_t width, int32_t height, int
   return padded;
 }
 
-int32_t register_image(GLuint name, int32_t width, int32_t height, int32_t texture_width, int32_t texture_height) {
-  hardware_image image = {1, name, width, height, texture_width, texture_height};
+int32_t register_image(GLuint name, int32_t width, int32_t height, int32_t texture_width, int32_t texture_height,
+                       int32_t exact) {
+  hardware_image image = {1, name, width, height, texture_width, texture_height, exact};
   for (size_t i = 1; i < hardware_images.size(); ++i) {
     if (!hardware_images[i].in_use) {
       hardware_images[i] = image;
@@ -140,7 +142,9 @@ int32_t make_texture(int32_t width, int32_t height, const uint32_t* pixels) {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
   int32_t texture_width = width, texture_height = height;
+  int32_t exact = 1;
   if (glGetError() != GL_NO_ERROR) {
+    exact = 0;
     // Old drivers want power-of-two sizes.
     clear_gl_errors();
     int32_t padded_w = next_power_of_two(width), padded_h = next_power_of_two(height);
@@ -166,7 +170,25 @@ int32_t make_texture(int32_t width, int32_t height, const uint32_t* pixels) {
       }
     }
   }
-  return register_image(name, width, height, texture_width, texture_height);
+  return register_image(name, width, height, texture_width, texture_height, exact);
+}
+
+bool update_texture(int32_t handle, int32_t width, int32_t height, const uint32_t* pixels, int32_t first_row,
+                    int32_t last_row) {
+  if (!texture_exists(handle) || !pixels) return false;
+  const hardware_image& image = hardware_images[size_t(handle)];
+  if (!image.exact || image.width != width || image.height != height) return false;
+  if (first_row < 0) first_row = 0;
+  if (last_row >= height) last_row = height - 1;
+  if (last_row < first_row) return true;  // nothing changed
+  flush_triangles();  // queued triangles still sample the old pixels
+  forget_binding();
+  clear_gl_errors();
+  glBindTexture(GL_TEXTURE_2D, image.name);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, first_row, width, last_row - first_row + 1, GL_BGRA, GL_UNSIGNED_BYTE,
+                  pixels + size_t(first_row) * width);
+  return glGetError() == GL_NO_ERROR;
 }
 
 void free_texture(int32_t handle) {

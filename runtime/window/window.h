@@ -118,6 +118,10 @@ void prepare_window(int argc, char** argv);
 void window_idle();
 void drain_requests();
 void window_close_requested();
+// Ends the window thread's wait between passes now (any thread; nothing before the window exists).
+void window_wake();
+// The cached window metrics are read again on the next drain_requests (window thread).
+void window_metrics_stale();
 
 extern int32_t glut_window_id;  // window thread only: the GLUT window, 0 before it exists
 

@@ -4,6 +4,9 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xlibint.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -32,6 +35,11 @@ std::atomic<const char*> window_title{nullptr};  // program's title, null = "Unt
 namespace {
 
 uint64_t* const frame_thread_handle = new uint64_t(0);  // zeroed handle cell, never freed
+
+// Other threads write to it to end the window thread's wait early (new frame, request).
+int window_wake_fd = -1;
+Display* toolkit_display = nullptr;   // the toolkit's connection, for the wait
+int32_t passes_since_metrics = 0;     // idle passes since the cached metrics were read
 
 // Close-button interception (window thread only).
 Atom wm_protocols_atom = 0;
@@ -102,8 +110,16 @@ Display* require_display() {
 
 void window_close_requested() { exit_request_bits.fetch_or(1); }
 
+void window_wake() {
+  if (window_wake_fd < 0) return;
+  uint64_t one = 1;
+  ssize_t written = write(window_wake_fd, &one, sizeof one);
+  (void)written;  // a full counter already wakes the thread
+}
+
 void create_window(int argc, char** argv) {
   remember_window_thread();
+  if (window_wake_fd < 0) window_wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   glutInitWarningFunc(ignore_toolkit_message);
   glutInitErrorFunc(toolkit_error);
   Display* probe = require_display();
@@ -119,6 +135,7 @@ void create_window(int argc, char** argv) {
   const char* title = window_title.load();
   glut_window_id = glutCreateWindow(title ? title : "Untitled");
   message_box_owner_window = glXGetCurrentDrawable();  // error boxes stay above the program's window
+  toolkit_display = glXGetCurrentDisplay();
   GLenum glew_status = glewInit();
   if (glew_status != GLEW_OK) alert("%s", reinterpret_cast<const char*>(glewGetErrorString(glew_status)));
   if (glewIsSupported("GL_EXT_framebuffer_object")) framebuffer_objects = 1;
@@ -156,23 +173,64 @@ void run_window_loop(int argc, char** argv) {
   std::exit(exit_status_orderly);
 }
 
+namespace {
+
+// The one place the window thread waits between passes: until X sends something, another
+// thread wakes it (a new frame, a request) or one pass (1000 / display_rate ms) is over.
+// A loop that slept a whole pass every time would add up to a pass of lag to every key
+// and every frame, and keep the thread busy while nothing happens.
+void wait_for_window_work() {
+  double rate = display_rate.load();
+  int32_t pass = rate > 0 ? static_cast<int32_t>(1000.0 / rate) : 16;
+  if (pass < 1) pass = 1;
+  if (!toolkit_display) {
+    sleep_ms(static_cast<uint32_t>(pass));
+    return;
+  }
+  // Xlib may hold events it has read already; poll would not see them. XPending also
+  // sends what Xlib still buffers, so the server has everything before we sleep.
+  if (XPending(toolkit_display) > 0) {
+    window_metrics_stale();
+    return;
+  }
+  pollfd waits[2] = {{ConnectionNumber(toolkit_display), POLLIN, 0}, {window_wake_fd, POLLIN, 0}};
+  int ready = poll(waits, window_wake_fd >= 0 ? 2 : 1, pass);
+  if (ready <= 0) return;
+  if (waits[0].revents) window_metrics_stale();  // the window may have moved
+  if (waits[1].revents & POLLIN) {
+    uint64_t count = 0;
+    ssize_t got = read(window_wake_fd, &count, sizeof count);
+    (void)got;
+  }
+}
+
+}  // namespace
+
 void window_idle() {
+  // The cached metrics follow X traffic; read them anyway about once a second.
+  if (++passes_since_metrics >= 64) {
+    passes_since_metrics = 0;
+    window_metrics_stale();
+  }
   drain_requests();
   if (exclusive_request) {
     exclusive_granted = 1;
     exclusive_request = 0;
     while (exclusive_granted) sleep_ms(1);
   }
-  glutPostRedisplay();
-  double rate = display_rate.load();
-  int32_t pause = rate > 0 ? static_cast<int32_t>(1000.0 / rate) : 16;
-  sleep_ms(pause < 1 ? 1 : static_cast<uint32_t>(pause));
+  // The display callback runs before the next idle pass: do not wait then.
+  if (presentation_due()) {
+    glutPostRedisplay();
+    return;
+  }
+  wait_for_window_work();
 }
 
 void request_exclusive() {
   // Without a window loop nobody would ever grant the request.
   if (window_ready.load() != 1) return;
   exclusive_request = 1;
+  window_wake();
   while (exclusive_granted.load() != 1) sleep_ms(1);
 }
 

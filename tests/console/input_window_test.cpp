@@ -73,4 +73,36 @@ TEST_F(input_window, navigation_keys_do_nothing_and_shifted_keys_type) {
   expect_orderly_end();
 }
 
+// A burst far longer than the key ring, typed with no pause: every key is echoed and stored.
+TEST_F(input_window, burst_of_200_keys_is_echoed_and_stored_whole) {
+  std::string typed;
+  for (int i = 0; i < 200; ++i) typed += "abcdefghijklmnopqrstuvwxyz0123456789"[i % 36];
+  x_type_text(display, typed);
+  std::string echo = "Name? " + typed;  // 206 characters over three rows
+  ASSERT_TRUE(wait_until([&](const screen_text& s) {
+    return s.lines[0] == echo.substr(0, 80) && s.lines[1] == echo.substr(80, 80) && s.trimmed(2) == echo.substr(160);
+  })) << last.text();
+  x_type_text(display, "\n");
+  ASSERT_TRUE(wait_until([&](const screen_text& s) {
+    return s.lines[3] == typed.substr(0, 80) && s.lines[4] == typed.substr(80, 80) && s.trimmed(5) == typed.substr(160);
+  })) << last.text();
+  expect_orderly_end();
+}
+
+// While INPUT waits, the cursor after the prompt keeps blinking: it shows and hides again
+// and again (about every quarter second).
+TEST_F(input_window, cursor_keeps_blinking_while_input_waits) {
+  int changes = 0;
+  bool shown = false, seen = false;
+  EXPECT_TRUE(wait_until([&](const screen_text& s) {
+    bool now = s.cursor[0][6];
+    if (seen && now != shown) ++changes;
+    shown = now;
+    seen = true;
+    return changes >= 4;
+  })) << changes << " changes";
+  x_type_text(display, "\n");
+  expect_orderly_end();
+}
+
 }  // namespace

@@ -1,0 +1,11 @@
+// Screen change notices (keeps the word that tells the frame thread the screen changed).
+#include "runtime/console/screen.h"
+
+std::atomic<int32_t> screen_change_pending{0};
+wake_signal& screen_change_signal = *new wake_signal;  // never freed: the frame thread sleeps on it during exit
+
+void screen_changed() {
+  if (screen_change_pending.load(std::memory_order_relaxed)) return;
+  screen_change_pending.store(1);
+  wake_all(screen_change_signal);
+}
