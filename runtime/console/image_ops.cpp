@@ -110,5 +110,5 @@ void page_copy(int32_t source, int32_t destination) {
   }
   if (from == to) return;
   std::memmove(to->buffer, from->buffer, image_bytes(from));
-  screen_changed();
+  screen_changed(to);
 }

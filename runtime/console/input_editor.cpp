@@ -240,7 +240,7 @@ void input_statement(int32_t count, uint8_t line_end) {
         type_byte(static_cast<uint8_t>(key));
         break;
     }
-    screen_changed();  // the echo and the cursor are final for this key: show them now
+    screen_changed(write_target);  // the echo and the cursor are final for this key: show them now
   }
 }
 

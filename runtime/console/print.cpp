@@ -96,7 +96,7 @@ void print_newline() {
   }
   text_fill_rows(image, bottom, bottom, blank_attribute(image, image->bg_color));
   image->cursor_row = static_cast<int16_t>(bottom);
-  screen_changed();
+  screen_changed(image);
 }
 
 void print_text(rt_string* text, int32_t line_end) {
@@ -189,7 +189,7 @@ void print_text(rt_string* text, int32_t line_end) {
     }
   }
   if (line_end && !wrapped) print_newline();
-  screen_changed();
+  screen_changed(image);
 }
 
 void print_fit_check(rt_string* item) {

@@ -72,10 +72,10 @@ extern int32_t auto_extend_rows;                                 // LOCATE may s
 extern std::atomic<int32_t> frame_build_pause;                   // 0 run, 1 pause asked, 2 paused
 extern std::atomic<int32_t> screen_is_default;                   // 1 after start-up made the first screen
 
-// Statements that change what the screen shows call screen_changed, so the frame thread
-// builds a frame at once instead of at its next pass; calls while a change is already
-// pending cost one load.
-void screen_changed();
+// Statements that change `image` call screen_changed, so that when it is the visual page
+// (or `image` is null: the screen itself changed) the frame thread builds a frame at once
+// instead of at its next pass. Calls while a change is already pending cost two loads.
+void screen_changed(const screen_image* image);
 extern std::atomic<int32_t> screen_change_pending;  // 1: changed since the builder last looked
 extern wake_signal& screen_change_signal;           // the frame thread sleeps on it between passes
 

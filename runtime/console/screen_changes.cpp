@@ -4,7 +4,8 @@
 std::atomic<int32_t> screen_change_pending{0};
 wake_signal& screen_change_signal = *new wake_signal;  // never freed: the frame thread sleeps on it during exit
 
-void screen_changed() {
+void screen_changed(const screen_image* image) {
+  if (image && image != visual_page.load(std::memory_order_relaxed)) return;
   if (screen_change_pending.load(std::memory_order_relaxed)) return;
   screen_change_pending.store(1);
   wake_all(screen_change_signal);

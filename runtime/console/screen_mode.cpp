@@ -237,7 +237,7 @@ void screen_set(int32_t mode, int32_t color_switch, int32_t active_page, int32_t
     }
   }
   if (rebuild) frame_builder_release();
-  screen_changed();
+  screen_changed(nullptr);
 }
 
 void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, int32_t extra2, int32_t passed) {

@@ -83,7 +83,7 @@ void screen_clear(int32_t method, uint32_t color, int32_t passed) {
   } else if (method == 2) {
     text_fill_rows(image, image->view_top, image->view_bottom, attribute);
   }
-  screen_changed();
+  screen_changed(image);
 }
 
 void cursor_locate(int32_t row, int32_t column, int32_t cursor, int32_t start_line, int32_t end_line,
@@ -142,7 +142,7 @@ void cursor_locate(int32_t row, int32_t column, int32_t cursor, int32_t start_li
       }
     }
   }
-  screen_changed();
+  screen_changed(image);
 }
 
 void view_print_set(int32_t top, int32_t bottom, int32_t passed) {
@@ -164,7 +164,7 @@ void view_print_set(int32_t top, int32_t bottom, int32_t passed) {
   }
   image->cursor_col = 1;
   image->wrap_pending = 0;
-  screen_changed();
+  screen_changed(image);
 }
 
 int32_t cursor_row_get() {

@@ -158,8 +158,13 @@ void draw_border_bars() {
   }
 }
 
+// Clearing is skipped when the opaque frame, drawn first, covers every window pixel anyway:
+// on a software renderer the clear costs as much as drawing the frame.
 void select_window_target() {
   if (framebuffer_objects && glBindFramebufferEXT) glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  bool covered = layer_order[0] == 1 && destination.x0 <= 0 && destination.y0 <= 0 &&
+                 destination.x1 >= window_width - 1 && destination.y1 >= window_height - 1;
+  if (covered) return;
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
@@ -290,7 +295,6 @@ void present_frame() {
     // Hardware images and the program's own drawing have no commands in text mode.
   }
   flush_triangles();
-
   if (!program_suspended.load()) glutSwapBuffers();
   presenting = 0;
 }

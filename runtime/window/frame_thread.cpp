@@ -39,14 +39,11 @@ void store_bios_ticks(uint32_t ticks) {
 }
 
 constexpr int64_t extra_frame_gap_ms = 4;  // a program that prints without pause gets at most 250 extra frames a second
-int64_t last_build_ms = 0;                  // when the frame thread last built a frame
+int64_t last_extra_build_ms = 0;            // when the frame thread last built a frame between passes
 
 void offer_frame() {
   // build_frame itself answers a pause request and a frame request while the screen is hidden.
-  if (auto_display.load() != 0) {
-    build_frame();
-    last_build_ms = monotonic_ms();
-  }
+  if (auto_display.load() != 0) build_frame();
   ++frame_counter;
 }
 
@@ -59,13 +56,13 @@ void wait_for_screen_changes(int64_t deadline_ms) {
     uint32_t ticket = wake_ticket(screen_change_signal);
     int64_t now = monotonic_ms();
     bool changed = screen_change_pending.load() != 0 && auto_display.load() != 0;
-    if (changed && now - last_build_ms >= extra_frame_gap_ms) {
+    if (changed && now - last_extra_build_ms >= extra_frame_gap_ms) {
       build_frame();  // clears screen_change_pending before it looks at the page
-      last_build_ms = now = monotonic_ms();
+      last_extra_build_ms = now = monotonic_ms();
       changed = false;
     }
-    if (now >= deadline_ms || frame_thread_pause.load() == 1 || exit_request_bits.load() != 0) return;
-    int64_t until = changed ? last_build_ms + extra_frame_gap_ms : deadline_ms;
+    if (now >= deadline_ms || frame_thread_pause.load() == 1) return;
+    int64_t until = changed ? last_extra_build_ms + extra_frame_gap_ms : deadline_ms;
     if (until > deadline_ms) until = deadline_ms;
     wake_wait(screen_change_signal, ticket, static_cast<int32_t>(until - now));
   }
