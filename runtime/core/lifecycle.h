@@ -9,8 +9,8 @@ struct rt_string;
 // prologue to END and never returns normally.
 using program_routine = void (*)();
 
-// Lifecycle words shared between threads. Each is written by the threads named and
-// polled by the others with sleeps; atomics keep the polling free of data races.
+// Lifecycle words shared between threads. Each is written by the threads named and read
+// by the others; atomics keep the reads free of data races.
 extern std::atomic<uint8_t> close_requested;     // the program or the user asked to end (END, dialog No, break)
 extern std::atomic<uint8_t> stop_all;            // shutdown has begun: waiting loops of the program thread park
 extern std::atomic<uint32_t> threads_done;       // bit 0: program thread parked; bit 1: event timer thread ended
