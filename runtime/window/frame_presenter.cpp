@@ -255,9 +255,11 @@ window_rect map_frame_rect(const destination_rect& dest, int32_t x, int32_t y, i
 }
 
 bool presentation_due() {
-  if (size_changed) return true;
-  if (fullscreen_request.load() != -1 && !reshape_pending) return true;
-  return newest_ready_slot(held_slot()) >= 0;
+  int held = held_slot();
+  if (newest_ready_slot(held) >= 0) return true;
+  // With no frame yet there is nothing to draw; the first frame brings the rest along.
+  if (held < 0) return false;
+  return size_changed || (fullscreen_request.load() != -1 && !reshape_pending);
 }
 
 // Draws whenever the toolkit asks: the window thread asks only for a new frame, a size or
