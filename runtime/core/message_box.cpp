@@ -20,12 +20,14 @@
 #undef max
 
 #include "runtime/console/fonts.h"
+#include "runtime/window/display_scale.h"
 
 std::atomic<unsigned long> message_box_owner_window{0};
 
 namespace {
 
-// The box is a grid of 8x16 cells, so it reads back like a text screen.
+// The box is a grid of 8x16 cells, so it reads back like a text screen (on a high-density
+// screen each glyph pixel is a block of the display scale, as in the program's window).
 const int cell_width = 8;
 const int cell_height = 16;
 const int side_margin = 2;   // blank columns left and right of the text
@@ -66,6 +68,9 @@ struct box_state {
   bool focus_taken = false;               // the box has asked for the keyboard focus
   Window focus_before = 0;                // who had the keyboard focus before the box, 0 none
   Atom wm_protocols = 0, wm_delete = 0;
+  int scale = 1;                          // window pixels per glyph pixel, as the program's window
+  int cell_w() const { return cell_width * scale; }  // a cell in window pixels
+  int cell_h() const { return cell_height * scale; }
 };
 
 // Errors on the box's own connection (a window that vanished under us, focus refused by
@@ -167,15 +172,16 @@ void render(box_state& box) {
       const box_cell& cell = cells[static_cast<size_t>(row) * box.cols + col];
       unsigned long fg = lookup(cell.fg), bg = lookup(cell.bg);
       const uint8_t* glyph = &builtin_glyphs_8x16[cell.code * 128];
-      for (int y = 0; y < cell_height; ++y)
-        for (int x = 0; x < cell_width; ++x)
-          XPutPixel(box.image, col * cell_width + x, row * cell_height + y, glyph[y * 8 + x] ? fg : bg);
+      for (int y = 0; y < box.cell_h(); ++y)
+        for (int x = 0; x < box.cell_w(); ++x)
+          XPutPixel(box.image, col * box.cell_w() + x, row * box.cell_h() + y,
+                    glyph[y / box.scale * 8 + x / box.scale] ? fg : bg);
     }
 }
 
 void present(box_state& box) {
-  XPutImage(box.display, box.window, box.gc, box.image, 0, 0, 0, 0, box.cols * cell_width,
-            box.rows * cell_height);
+  XPutImage(box.display, box.window, box.gc, box.image, 0, 0, 0, 0, box.cols * box.cell_w(),
+            box.rows * box.cell_h());
   XSync(box.display, False);
 }
 
@@ -188,8 +194,8 @@ void move_focus(box_state& box, int step) {
 
 // Button under window pixel (x, y), or -1.
 int button_at(const box_state& box, int x, int y) {
-  if (y / cell_height != box.button_row || y < 0 || x < 0) return -1;
-  int col = x / cell_width - box.first_button_col;
+  if (y / box.cell_h() != box.button_row || y < 0 || x < 0) return -1;
+  int col = x / box.cell_w() - box.first_button_col;
   if (col < 0) return -1;
   int index = col / (button_width + button_gap);
   if (index >= static_cast<int>(box.labels.size()) || col % (button_width + button_gap) >= button_width) return -1;
@@ -231,8 +237,8 @@ void set_titles_and_hints(box_state& box, const char* title) {
   XSizeHints* size = XAllocSizeHints();
   if (size) {
     size->flags = PMinSize | PMaxSize;
-    size->min_width = size->max_width = box.cols * cell_width;
-    size->min_height = size->max_height = box.rows * cell_height;
+    size->min_width = size->max_width = box.cols * box.cell_w();
+    size->min_height = size->max_height = box.rows * box.cell_h();
     XSetWMNormalHints(d, box.window, size);
     XFree(size);
   }
@@ -263,8 +269,8 @@ void set_titles_and_hints(box_state& box, const char* title) {
 bool open_box(box_state& box, const char* title, const char* message, bool yes_no, int default_button) {
   Display* d = box.display;
   int screen = DefaultScreen(d);
-  int screen_cols = DisplayWidth(d, screen) / cell_width;
-  int screen_rows = DisplayHeight(d, screen) / cell_height;
+  int screen_cols = DisplayWidth(d, screen) / box.cell_w();
+  int screen_rows = DisplayHeight(d, screen) / box.cell_h();
   int width_limit = std::max(8, std::min(max_cols, screen_cols) - 2 * side_margin);
 
   box.lines = layout_lines(message, width_limit);
@@ -292,7 +298,7 @@ bool open_box(box_state& box, const char* title, const char* message, bool yes_n
   box.first_button_col = (box.cols - buttons_cols) / 2;
 
   choose_visual(box);
-  int width = box.cols * cell_width, height = box.rows * cell_height;
+  int width = box.cols * box.cell_w(), height = box.rows * box.cell_h();
   XSetWindowAttributes attributes;
   attributes.colormap = box.colormap;
   attributes.background_pixel = pixel_of(box, face_color);
@@ -468,6 +474,7 @@ int message_box(const char* title, const char* message, const char* dialog_type,
   bool yes_no = dialog_type && std::strcmp(dialog_type, "yesno") == 0;
 
   box_state box;
+  box.scale = display_scale.load();
   box.display = XOpenDisplay(nullptr);
   if (!box.display) {
     std::fprintf(stderr, "%s: %s\n", title, message);

@@ -7,6 +7,7 @@
 
 #include "runtime/core/errors.h"
 #include "runtime/core/message_box.h"
+#include "runtime/window/display_scale.h"
 #include "runtime/window/renderer.h"
 
 // Full-screen and resize settings (other threads ask through the atomics).
@@ -90,9 +91,11 @@ void apply_size_policy(int32_t frame_w, int32_t frame_h) {
   int32_t frame_changed = frame_w != last_frame_width || frame_h != last_frame_height;
   last_frame_width = frame_w;
   last_frame_height = frame_h;
-  size_decision decision =
-      window_size_policy(frame_w, frame_h, frame_changed, window_width, window_height, previous_window_width,
-                         previous_window_height, applied_aspect, resize_mode, snap_window_to_frame);
+  // On a high-density screen the window the policy aims at is the frame at the display scale.
+  int32_t scale = display_scale.load();
+  size_decision decision = window_size_policy(frame_w * scale, frame_h * scale, frame_changed, window_width,
+                                              window_height, previous_window_width, previous_window_height,
+                                              applied_aspect, resize_mode, snap_window_to_frame);
   if (decision.action == 1) applied_aspect = decision.applied_aspect;
   if (decision.action != 0) ask_window_size(decision.width, decision.height);
 }
@@ -104,7 +107,7 @@ void apply_fullscreen_request(int32_t frame_w, int32_t frame_h) {
     if (fullscreen_mode.load() == 0) glutFullScreen();
     fullscreen_mode.store(request);
   } else {
-    if (fullscreen_mode.load() != 0) ask_window_size(frame_w, frame_h);
+    if (fullscreen_mode.load() != 0) ask_window_size(frame_w * display_scale.load(), frame_h * display_scale.load());
     fullscreen_mode.store(0);
   }
   // A newer request that arrived meanwhile is kept for the next draw.
@@ -172,12 +175,15 @@ void select_window_target() {
 }  // namespace
 
 destination_rect compute_destination(int32_t frame_w, int32_t frame_h, int32_t window_w, int32_t window_h,
-                                     int32_t fullscreen, int32_t resize, int32_t smooth_in_fullscreen) {
-  destination_rect d = {0, 0, frame_w - 1, frame_h - 1, 1.0f, 1.0f, 0, 0};
+                                     int32_t fullscreen, int32_t resize, int32_t smooth_in_fullscreen,
+                                     int32_t scale) {
+  if (scale < 1) scale = 1;
+  // The frame at the display scale: every frame pixel a scale x scale block, never smoothed.
+  destination_rect d = {0, 0, frame_w * scale - 1, frame_h * scale - 1, float(scale), float(scale), 0, 0};
   if (frame_w <= 0 || frame_h <= 0 || window_w <= 0 || window_h <= 0) return d;
-  if (window_w == frame_w && window_h == frame_h) return d;
+  if (window_w == frame_w * scale && window_h == frame_h * scale) return d;
   bool scaling = fullscreen != 0 || resize != 0;
-  if (!scaling) return d;  // drawn at the top-left, unscaled; the rest stays cleared
+  if (!scaling) return d;  // drawn at the top-left at the display scale; the rest stays cleared
   d.smooth = fullscreen ? smooth_in_fullscreen : (resize == 2 ? 1 : 0);
   int64_t frame_cross = int64_t(frame_w) * window_h, window_cross = int64_t(window_w) * frame_h;
   if (fullscreen == 2 && frame_cross != window_cross) {
@@ -284,7 +290,7 @@ void present_frame() {
   if (fullscreen_mode.load() == 0 && fullscreen_request.load() == -1) apply_size_policy(frame_w, frame_h);
   apply_fullscreen_request(frame_w, frame_h);
   destination = compute_destination(frame_w, frame_h, window_width, window_height, fullscreen_mode.load(),
-                                    resize_mode, fullscreen_smooth.load());
+                                    resize_mode, fullscreen_smooth.load(), display_scale.load());
 
   for (int32_t pass = 0; pass <= 5; ++pass) {
     if (pass == 0) {

@@ -80,9 +80,11 @@ struct destination_rect {
 };
 extern destination_rect destination;
 
-// Where a frame of frame_w x frame_h goes in a window of window_w x window_h.
+// Where a frame of frame_w x frame_h goes in a window of window_w x window_h; `scale` is
+// the display scale a window that is not stretched draws the frame at.
 destination_rect compute_destination(int32_t frame_w, int32_t frame_h, int32_t window_w, int32_t window_h,
-                                     int32_t fullscreen, int32_t resize, int32_t smooth_in_fullscreen);
+                                     int32_t fullscreen, int32_t resize, int32_t smooth_in_fullscreen,
+                                     int32_t scale = 1);
 
 // What the windowed size policy asks of the toolkit.
 struct size_decision {

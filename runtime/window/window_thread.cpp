@@ -14,6 +14,7 @@
 
 #include "runtime/core/lifecycle.h"
 #include "runtime/core/message_box.h"
+#include "runtime/window/display_scale.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"
 #include "runtime/window/window.h"
@@ -123,13 +124,16 @@ void create_window(int argc, char** argv) {
   glutInitWarningFunc(ignore_toolkit_message);
   glutInitErrorFunc(toolkit_error);
   Display* probe = require_display();
+  // The start-up text screen's frame: 80 x 25 cells of 8 x 16 pixels.
+  const int32_t frame_w = 640, frame_h = 400;
+  display_scale_startup(probe, frame_w, frame_h);
   int toolkit_argc = argc;
   toolkit_starting = true;
   glutInit(&toolkit_argc, argv);
   toolkit_starting = false;
   XCloseDisplay(probe);
   glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-  glutInitWindowSize(640, 400);
+  glutInitWindowSize(frame_w * display_scale.load(), frame_h * display_scale.load());
   if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) std::exit(exit_status_no_display_mode);
   glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
   const char* title = window_title.load();

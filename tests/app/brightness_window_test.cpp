@@ -92,7 +92,12 @@ class calculator : public ::testing::Test {
   void SetUp() override {
     display = x_open();
     ASSERT_NE(display, nullptr);
-    pid = start_program(BRIGHTNESS_EXE);
+    start(program_io{});
+  }
+
+  // Starts the calculator and waits for its prompt.
+  void start(const program_io& io) {
+    pid = start_program(BRIGHTNESS_EXE, {}, io);
     ASSERT_GT(pid, 0);
     window = x_find_window(display, "Untitled", hang_guard_ms);
     ASSERT_NE(window, 0ul) << "the calculator's window did not appear";
@@ -167,7 +172,37 @@ TEST_F(calculator, PromptScreenShowsBannerAndPrompt) {
   EXPECT_EQ(exit_status(), 0);
 }
 
-TEST_F(calculator, AnswerAtFiveHundredFiftyShowsItsBrightness) {
+// The same screen on every kind of display. A high-density desktop asks for a whole scale
+// through GDK_SCALE, else through Xft.dpi on the root window; the window is then that
+// multiple of 640 x 400 and every frame pixel a uniform block of window pixels.
+struct display_case {
+  const char* name;
+  const char* gdk_scale;  // null: not set
+  const char* resources;  // the root window's resources, "" none
+  int width, height;      // the window
+};
+void PrintTo(const display_case& c, std::ostream* out) { *out << c.name; }
+
+class calculator_displays : public calculator, public ::testing::WithParamInterface<display_case> {
+ protected:
+  void SetUp() override {
+    display = x_open();
+    ASSERT_NE(display, nullptr);
+    x_set_root_resources(display, GetParam().resources);
+    program_io io;
+    if (GetParam().gdk_scale)
+      io.set_env.push_back(std::string("GDK_SCALE=") + GetParam().gdk_scale);
+    else
+      io.unset_env.push_back("GDK_SCALE");
+    start(io);
+  }
+  void TearDown() override {
+    if (display) x_set_root_resources(display, "");
+    calculator::TearDown();
+  }
+};
+
+TEST_P(calculator_displays, AnswerAtFiveHundredFiftyShowsItsBrightness) {
   answer("550");
   EXPECT_EQ(trimmed(screen.lines[5]), std::string(prompt) + "550");
   EXPECT_EQ(trimmed(screen.lines[6]), "");
@@ -176,8 +211,20 @@ TEST_F(calculator, AnswerAtFiveHundredFiftyShowsItsBrightness) {
   EXPECT_EQ(trimmed(screen.lines[8]), "");
   EXPECT_EQ(trimmed(screen.lines[9]), farewell);
   EXPECT_EQ(trimmed(screen.lines[24]), "Press any key to continue");
+  EXPECT_TRUE(screen.uniform_blocks);
+  // Still that size after the frames drawn meanwhile (the size policy keeps it).
+  int width = 0, height = 0;
+  ASSERT_TRUE(x_window_size(display, window, &width, &height));
+  EXPECT_EQ(width, GetParam().width);
+  EXPECT_EQ(height, GetParam().height);
   press_key_and_expect_exit();
 }
+
+INSTANTIATE_TEST_SUITE_P(Scales, calculator_displays,
+                         ::testing::Values(display_case{"Plain", nullptr, "", 640, 400},
+                                           display_case{"GdkScale2", "2", "", 1280, 800},
+                                           display_case{"XftDpi192", nullptr, "Xft.dpi:\t192\n", 1280, 800}),
+                         [](const ::testing::TestParamInfo<display_case>& info) { return info.param.name; });
 
 // Boundaries, segment interiors, just outside the range, and text VAL cannot read.
 struct answer_case {

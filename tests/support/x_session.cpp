@@ -257,6 +257,17 @@ bool x_window_size(Display* display, unsigned long window, int* width, int* heig
   return true;
 }
 
+void x_set_root_resources(Display* display, const std::string& resources) {
+  Window root = DefaultRootWindow(display);
+  Atom property = XInternAtom(display, "RESOURCE_MANAGER", False);
+  if (resources.empty())
+    XDeleteProperty(display, root, property);
+  else
+    XChangeProperty(display, root, property, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources.data()), static_cast<int>(resources.size()));
+  XSync(display, False);
+}
+
 unsigned long x_transient_for(Display* display, unsigned long window) {
   Window owner = 0;
   if (!XGetTransientForHint(display, window, &owner)) return 0;
@@ -666,18 +677,25 @@ bool x_read_screen(Display* display, unsigned long window, int cols, int rows, s
   if (!image) return false;
   std::vector<unsigned long> pixels(static_cast<size_t>(need_w) * need_h, x_unknown_pixel);
   int rs = mask_shift(image->red_mask), gs = mask_shift(image->green_mask), bs = mask_shift(image->blue_mask);
+  bool uniform = true;
   for (int y = 0; y < need_h; ++y)
     for (int x = 0; x < need_w; ++x) {
       int sx = x * kx + kx / 2, sy = y * ky + ky / 2;
       if (sx < x0 || sx >= x1 || sy < y0 || sy >= y1) continue;
       unsigned long p = XGetPixel(image, sx - x0, sy - y0);
+      if (uniform && (kx > 1 || ky > 1))
+        for (int by = std::max(y * ky, y0); by < std::min((y + 1) * ky, y1); ++by)
+          for (int bx = std::max(x * kx, x0); bx < std::min((x + 1) * kx, x1); ++bx)
+            if (XGetPixel(image, bx - x0, by - y0) != p) uniform = false;
       unsigned long r = mask_scale((p & image->red_mask) >> rs, image->red_mask);
       unsigned long g = mask_scale((p & image->green_mask) >> gs, image->green_mask);
       unsigned long b = mask_scale((p & image->blue_mask) >> bs, image->blue_mask);
       pixels[static_cast<size_t>(y) * need_w + x] = (r << 16) | (g << 8) | b;
     }
   XDestroyImage(image);
-  return decode_screen(pixels, need_w, need_h, cols, rows, out);
+  if (!decode_screen(pixels, need_w, need_h, cols, rows, out)) return false;
+  out->uniform_blocks = uniform;
+  return true;
 }
 
 bool x_read_window_cells(Display* display, unsigned long window, screen_text* out) {

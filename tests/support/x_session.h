@@ -55,6 +55,9 @@ bool x_wait_window_gone(Display* display, unsigned long window, int timeout_ms);
 std::string x_window_title(Display* display, unsigned long window);
 // Window size in pixels (false when the window does not exist).
 bool x_window_size(Display* display, unsigned long window, int* width, int* height);
+// Replaces the root window's resource text (RESOURCE_MANAGER, as xrdb sets it) that
+// programs started from now on read; "" removes it.
+void x_set_root_resources(Display* display, const std::string& resources);
 // The WM_TRANSIENT_FOR hint (0 = none).
 unsigned long x_transient_for(Display* display, unsigned long window);
 // The window that holds the keyboard focus (0 = none / PointerRoot).
@@ -88,6 +91,9 @@ struct screen_text {
   std::vector<std::string> lines;
   std::vector<std::vector<int>> fg, bg;
   std::vector<std::vector<bool>> cursor;
+  // Read from a window a whole multiple larger: each block of window pixels behind one
+  // frame pixel is a single colour (always true at the frame's own size).
+  bool uniform_blocks = true;
   // Row r without trailing blanks.
   std::string trimmed(int r) const;
   // All rows joined with '\n', each trimmed, trailing empty rows dropped.

@@ -1,6 +1,7 @@
-// Presenter arithmetic tests: destination rectangle, frame-to-window mapping and the window size policy.
+// Presenter arithmetic tests: destination rectangle, frame-to-window mapping, size policy and display scale.
 #include <gtest/gtest.h>
 
+#include "runtime/window/display_scale.h"
 #include "runtime/window/renderer.h"
 
 namespace {
@@ -10,6 +11,7 @@ struct destination_case {
   int frame_w, frame_h, window_w, window_h, fullscreen, resize, fullscreen_smooth;
   int x0, y0, x1, y1, smooth, border;
   float scale_x, scale_y;
+  int display_scale = 1;
 };
 
 TEST(PresenterDestination, RectangleForEachMode) {
@@ -26,11 +28,15 @@ TEST(PresenterDestination, RectangleForEachMode) {
       {"square pixels, same aspect", 640, 400, 1280, 800, 2, 0, 0, 0, 0, 1279, 799, 0, 0, 2.0f, 2.0f},
       {"square pixels, odd sizes", 720, 400, 1024, 768, 2, 0, 0, 0, 100, 1023, 667, 0, 2, 1024.0f / 720.0f,
        568.0f / 400.0f},
+      {"scale 2: window of twice the frame", 640, 400, 1280, 800, 0, 0, 0, 0, 0, 1279, 799, 0, 0, 2.0f, 2.0f, 2},
+      {"scale 2: larger window, no scaling", 640, 400, 1500, 900, 0, 0, 0, 0, 0, 1279, 799, 0, 0, 2.0f, 2.0f, 2},
+      {"scale 2: user resize stretches", 640, 400, 1600, 1000, 0, 2, 0, 0, 0, 1599, 999, 1, 0, 2.5f, 2.5f, 2},
+      {"scale 2: square pixels as at 1", 640, 400, 1920, 1080, 2, 0, 0, 96, 0, 1823, 1079, 0, 1, 2.7f, 2.7f, 2},
   };
   for (const destination_case& c : cases) {
     SCOPED_TRACE(c.name);
     destination_rect d = compute_destination(c.frame_w, c.frame_h, c.window_w, c.window_h, c.fullscreen, c.resize,
-                                             c.fullscreen_smooth);
+                                             c.fullscreen_smooth, c.display_scale);
     EXPECT_EQ(d.x0, c.x0);
     EXPECT_EQ(d.y0, c.y0);
     EXPECT_EQ(d.x1, c.x1);
@@ -129,6 +135,58 @@ TEST(PresenterSizePolicy, AppliedAspectStopsTheLoop) {
   size_decision second = window_size_policy(640, 400, 0, first.width, first.height, 803, 400,
                                             first.applied_aspect, 1, 0);
   EXPECT_EQ(second.action, 0);
+}
+
+TEST(DisplayScale, SettingsAndFit) {
+  struct scale_case {
+    const char* gdk_scale;
+    const char* resources;
+    int requested;
+    int screen_w, screen_h, fitted;  // for a 640 x 400 frame
+  } cases[] = {
+      {nullptr, nullptr, 1, 1920, 1080, 1},
+      {"2", "Xft.dpi: 288\n", 2, 1920, 1080, 2},  // GDK_SCALE first
+      {"3", nullptr, 3, 1920, 1080, 2},            // reduced until it fits
+      {"1000", nullptr, 64, 3840, 2160, 5},
+      {"0", "Xft.dpi:\t192\n", 2, 1280, 800, 2},  // not a scale: the resource decides
+      {"2x", nullptr, 1, 1280, 1024, 1},
+      {nullptr, "Xft.antialias: 1\nXft.dpi: 287.9\n", 2, 3840, 2160, 2},
+      {nullptr, "*dpi: 192\n", 2, 3840, 2160, 2},  // looked up as Xft itself does
+      {nullptr, "Xft.dpi: 96\n", 1, 3840, 2160, 1},
+      {nullptr, "Xft.dpi: lots\n", 1, 3840, 2160, 1},
+      {"99999999999999999999", nullptr, 64, 3840, 2160, 5},
+      {"4", nullptr, 4, 600, 300, 1},  // smaller than the frame: never below 1
+  };
+  for (const scale_case& c : cases) {
+    SCOPED_TRACE(std::string(c.gdk_scale ? c.gdk_scale : "-") + " / " + (c.resources ? c.resources : "-"));
+    EXPECT_EQ(requested_scale(c.gdk_scale, c.resources), c.requested);
+    EXPECT_EQ(fitting_scale(c.requested, 640, 400, c.screen_w, c.screen_h), c.fitted);
+  }
+}
+
+TEST(DisplayScale, WindowPixelsMapBackToFramePixels) {
+  struct point_case {
+    destination_rect dest;
+    int x, y;
+    bool inside;
+    int frame_x, frame_y;
+  } cases[] = {
+      {compute_destination(640, 400, 1280, 800, 0, 0, 0, 2), 0, 0, true, 0, 0},
+      {compute_destination(640, 400, 1280, 800, 0, 0, 0, 2), 1279, 799, true, 639, 399},
+      {compute_destination(640, 400, 1280, 800, 0, 0, 0, 2), 17, 33, true, 8, 16},
+      {compute_destination(640, 400, 1500, 900, 0, 0, 0, 2), 1280, 10, false, 0, 0},  // the cleared part
+      {compute_destination(640, 400, 1920, 1080, 2, 0, 0, 2), 95, 10, false, 0, 0},   // the left bar
+      {compute_destination(640, 400, 1920, 1080, 2, 0, 0, 2), 96 + 28, 28, true, 10, 10},
+      {compute_destination(640, 400, 640, 400, 0, 0, 0), 639, 0, true, 639, 0},
+  };
+  for (const point_case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
+    int32_t fx = -1, fy = -1;
+    ASSERT_EQ(window_to_frame_point(c.dest, c.x, c.y, &fx, &fy), c.inside);
+    if (!c.inside) continue;
+    EXPECT_EQ(fx, c.frame_x);
+    EXPECT_EQ(fy, c.frame_y);
+  }
 }
 
 TEST(Presenter, NothingToShowDrawsNothing) {

@@ -1,0 +1,28 @@
+// Display scale: whole window pixels per frame pixel on high-density screens, and the way back to frame pixels.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+#include "runtime/window/renderer.h"
+
+typedef struct _XDisplay Display;
+
+// Window pixels per frame pixel in a window (full screen scales on its own). 1 until the
+// window side works it out, once, before the window is made; the message box reads it too.
+extern std::atomic<int32_t> display_scale;
+
+// The scale the desktop asks for: GDK_SCALE when it is a whole number of at least 1, else
+// the Xft.dpi resource in `resources` (resource-manager text) divided by 96, rounded
+// down; 1 when neither says more. Either argument may be null.
+int32_t requested_scale(const char* gdk_scale, const char* resources);
+
+// `scale` reduced until a window of scale x frame size fits the screen (never below 1).
+int32_t fitting_scale(int32_t scale, int32_t frame_w, int32_t frame_h, int32_t screen_w, int32_t screen_h);
+
+// Sets display_scale from the environment and the root window's resources of `display`,
+// fitted for a frame of frame_w x frame_h to the display's default screen.
+void display_scale_startup(Display* display, int32_t frame_w, int32_t frame_h);
+
+// The frame pixel under window pixel (x, y) when the frame is drawn into `dest`: false
+// when the point lies outside the frame's rectangle (a bar or the cleared part).
+bool window_to_frame_point(const destination_rect& dest, int32_t x, int32_t y, int32_t* frame_x, int32_t* frame_y);
