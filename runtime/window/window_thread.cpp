@@ -37,8 +37,9 @@ namespace {
 
 uint64_t* const frame_thread_handle = new uint64_t(0);  // zeroed handle cell, never freed
 
-// Other threads write to it to end the window thread's wait early (new frame, request).
-int window_wake_fd = -1;
+// Other threads write to it to end the window thread's wait early (new frame, request);
+// -1 until the window thread makes it, which may be after other threads run.
+std::atomic<int> window_wake_fd{-1};
 Display* toolkit_display = nullptr;   // the toolkit's connection, for the wait
 int32_t passes_since_metrics = 0;     // idle passes since the cached metrics were read
 
@@ -112,9 +113,10 @@ Display* require_display() {
 void window_close_requested() { exit_request_bits.fetch_or(1); }
 
 void window_wake() {
-  if (window_wake_fd < 0) return;
+  int fd = window_wake_fd.load();
+  if (fd < 0) return;
   uint64_t one = 1;
-  ssize_t written = write(window_wake_fd, &one, sizeof one);
+  ssize_t written = write(fd, &one, sizeof one);
   (void)written;  // a full counter already wakes the thread
 }
 
@@ -197,13 +199,14 @@ void wait_for_window_work() {
     window_metrics_stale();
     return;
   }
-  pollfd waits[2] = {{ConnectionNumber(toolkit_display), POLLIN, 0}, {window_wake_fd, POLLIN, 0}};
-  int ready = poll(waits, window_wake_fd >= 0 ? 2 : 1, pass);
+  int wake_fd = window_wake_fd.load();
+  pollfd waits[2] = {{ConnectionNumber(toolkit_display), POLLIN, 0}, {wake_fd, POLLIN, 0}};
+  int ready = poll(waits, wake_fd >= 0 ? 2 : 1, pass);
   if (ready <= 0) return;
   if (waits[0].revents) window_metrics_stale();  // the window may have moved
   if (waits[1].revents & POLLIN) {
     uint64_t count = 0;
-    ssize_t got = read(window_wake_fd, &count, sizeof count);
+    ssize_t got = read(wake_fd, &count, sizeof count);
     (void)got;
   }
 }
