@@ -154,7 +154,8 @@ long double string_val(rt_string* text) {
 
   // Up to 19 significant digits make an exact 64-bit integer, and the powers of ten up to
   // 10^27 are exact too, so one multiplication or division, rounded once to the extended
-  // format, is the correctly rounded value the full conversion below would give.
+  // format (the x87 runs at full precision, set_fpu_mode), is the correctly rounded value
+  // the full conversion below would give.
   if (digit_count <= 19) {
     uint64_t digits = 0;
     for (int i = 0; i < digit_count; ++i) digits = digits * 10 + static_cast<uint64_t>(val_digits[i] - '0');
