@@ -65,11 +65,11 @@ double wait_cells(Display* display, unsigned long window, int row, int column, i
 
 // One program as measured.
 struct subject {
-  const char* name;
   std::string path;
   const char* title;                                 // window title prefix
   std::function<bool(const screen_text&)> first_lit;  // row 1, columns 1-79: the first frame is up
   std::function<bool(const screen_text&, bool)> echoed;  // the echo cell after "5" (true) or Backspace
+  std::function<bool(const screen_text&)> reading;      // whole 80x25 screen: keys are read now (or none)
 };
 
 struct figures {
@@ -129,45 +129,41 @@ void measure(Display* display, pid_t server, const subject& s, figures& f) {
   unsigned long window = 0;
   if (start_until_lit(display, s, &pid, &window) < 0) {
     if (pid > 0) wait_exit_status(pid, 1);
+    if (window) x_wait_window_gone(display, window, 5000);
     return;
   }
-  if (std::string(s.name) == "brightness") {
-    screen_text screen;  // INPUT is waiting once its prompt shows
-    x_wait_screen(display, window, 80, 25, [](const screen_text& t) { return t.lines[5].rfind(prompt_start, 0) == 0; },
-                  30000, &screen);
+  if (s.reading) x_wait_screen(display, window, 80, 25, s.reading, 30000);
+  x_focus(display, window);
+  sleep_ms(200);
+  // 80 keys, "5" and Backspace in turn, each timed from its XTest send until the echo
+  // cell shows it. Keys go about 20 ms apart, as from a fast typist, or at once after the
+  // previous echo when that took longer.
+  std::vector<double> delays;
+  for (int i = 0; i < 80; ++i) {
+    bool five = i % 2 == 0;
+    clock_type::time_point sent = clock_type::now();
+    x_key(display, five ? XK_5 : XK_BackSpace);
+    double delay = wait_cells(display, window, echo_row, echo_column, 1,
+                              [&](const screen_text& t) { return s.echoed(t, five); }, sent, 2000);
+    if (delay < 0) ++f.keys_missed;
+    else delays.push_back(delay);
+    double left = 20 - ms_since(sent);
+    if (left > 0) sleep_ms(left);
   }
-  {
-    x_focus(display, window);
-    sleep_ms(200);
-    // 80 keys, "5" and Backspace in turn, each timed from its XTest send until the echo
-    // cell shows it. Keys go about 20 ms apart, as from a fast typist, or at once after the
-    // previous echo when that took longer.
-    std::vector<double> delays;
-    for (int i = 0; i < 80; ++i) {
-      bool five = i % 2 == 0;
-      clock_type::time_point sent = clock_type::now();
-      x_key(display, five ? XK_5 : XK_BackSpace);
-      double delay = wait_cells(display, window, echo_row, echo_column, 1,
-                                [&](const screen_text& t) { return s.echoed(t, five); }, sent, 2000);
-      if (delay < 0) ++f.keys_missed;
-      else delays.push_back(delay);
-      double left = 20 - ms_since(sent);
-      if (left > 0) sleep_ms(left);
-    }
-    f.key_median_ms = percentile(delays, 0.5);
-    f.key_p95_ms = percentile(delays, 0.95);
+  f.key_median_ms = percentile(delays, 0.5);
+  f.key_p95_ms = percentile(delays, 0.95);
 
-    // Waiting for a key: 10 s of nothing, after a moment to settle.
-    sleep_ms(1000);
-    double program_before = cpu_seconds(pid), server_before = cpu_seconds(server);
-    clock_type::time_point idle = clock_type::now();
-    sleep_ms(10000);
-    double seconds = ms_since(idle) / 1000;
-    f.program_cpu = (cpu_seconds(pid) - program_before) / seconds * 100;
-    f.server_cpu = (cpu_seconds(server) - server_before) / seconds * 100;
-    f.peak_rss_mb = peak_rss_mb(pid);
-  }
+  // Waiting for a key: 10 s of nothing, after a moment to settle.
+  sleep_ms(1000);
+  double program_before = cpu_seconds(pid), server_before = cpu_seconds(server);
+  clock_type::time_point idle = clock_type::now();
+  sleep_ms(10000);
+  double seconds = ms_since(idle) / 1000;
+  f.program_cpu = (cpu_seconds(pid) - program_before) / seconds * 100;
+  f.server_cpu = (cpu_seconds(server) - server_before) / seconds * 100;
+  f.peak_rss_mb = peak_rss_mb(pid);
   wait_exit_status(pid, 1);  // ends it (SIGKILL) and reaps it
+  x_wait_window_gone(display, window, 5000);
 }
 
 // Starts Xvfb on a free display (it names the display through -displayfd) and points
@@ -219,12 +215,13 @@ int main() {
     kill(server, SIGTERM);
     return 1;
   }
-  subject bare{"bare window", BARE_WINDOW_EXE, "bare window",
+  subject bare{BARE_WINDOW_EXE, "bare window",
                [](const screen_text& t) { return t.bg[0][0] == 15; },
-               [](const screen_text& t, bool five) { return t.bg[0][0] == (five ? 15 : 0); }};
-  subject calculator{"brightness", BRIGHTNESS_EXE, "Untitled",
+               [](const screen_text& t, bool five) { return t.bg[0][0] == (five ? 15 : 0); }, nullptr};
+  subject calculator{BRIGHTNESS_EXE, "Untitled",
                      [](const screen_text& t) { return t.trimmed(0) == std::string(banner).substr(1); },
-                     [](const screen_text& t, bool five) { return t.lines[0][0] == (five ? '5' : ' '); }};
+                     [](const screen_text& t, bool five) { return t.lines[0][0] == (five ? '5' : ' '); },
+                     [](const screen_text& t) { return t.lines[5].rfind(prompt_start, 0) == 0; }};
   // Start-up: the median of three starts of each, taken in turn, so that neither gains
   // from caches the other warmed.
   figures b, c;
@@ -235,6 +232,7 @@ int main() {
       unsigned long window = 0;
       double ms = start_until_lit(display, *s, &pid, &window);
       if (pid > 0) wait_exit_status(pid, 1);
+      if (window) x_wait_window_gone(display, window, 5000);  // never found again by the next start
       if (ms >= 0) (s == &bare ? bare_starts : calculator_starts).push_back(ms);
     }
   b.startup_ms = percentile(bare_starts, 0.5);
