@@ -1,7 +1,7 @@
 // PRINT speed on the start-up text screen: full lines with scrolling, comma zones, and clearing.
-#include <benchmark/benchmark.h>
-
 #include <cstring>
+
+#include "bench/ratio_reporter.h"
 
 #include "runtime/console/conventional_memory.h"
 #include "runtime/console/print.h"
@@ -60,3 +60,5 @@ void BM_ClearScreen(benchmark::State& state) {
 BENCHMARK(BM_ClearScreen);
 
 }  // namespace
+
+int main(int argc, char** argv) { return run_benchmarks_with_ratios(argc, argv, {}); }

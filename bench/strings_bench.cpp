@@ -1,7 +1,9 @@
-// Benchmarks of the string operations a translated statement uses most.
-#include <benchmark/benchmark.h>
-
+// Benchmarks of the string operations a translated statement uses most, beside the same loops over std::string.
 #include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/ratio_reporter.h"
 
 #include "runtime/values/string_functions.h"
 #include "runtime/values/strings.h"
@@ -68,4 +70,55 @@ void instr_search(benchmark::State& state) {
 }
 BENCHMARK(instr_search);
 
+// ---- the same loops over std::string, as the baseline ----
+
+void std_append_to_variable(benchmark::State& state) {
+  std::string v;
+  for (auto _ : state) {
+    v = v + std::string("x", 1);
+    if (v.size() > 4096) v = std::string();
+    benchmark::DoNotOptimize(v.data());
+  }
+}
+BENCHMARK(std_append_to_variable);
+
+void std_statement_with_temporaries(benchmark::State& state) {
+  std::string a;
+  std::string b = "the quick brown fox ";
+  for (auto _ : state) {
+    a = (b + std::string("jumps over")).substr(0, 25);
+    benchmark::DoNotOptimize(a.data());
+  }
+}
+BENCHMARK(std_statement_with_temporaries);
+
+void std_churn_many_variables(benchmark::State& state) {
+  constexpr int count = 1000;
+  std::vector<std::string> vars(count);
+  uint32_t i = 0;
+  for (auto _ : state) {
+    vars[(i * 7919u) % count] = std::string(16 + i % 200, 'a');
+    ++i;
+  }
+  benchmark::DoNotOptimize(vars.data());
+}
+BENCHMARK(std_churn_many_variables);
+
+void std_instr_search(benchmark::State& state) {
+  std::string haystack(4096, 'a');
+  haystack[4000] = 'b';
+  const std::string needle = "ab";
+  for (auto _ : state) benchmark::DoNotOptimize(haystack.find(needle));
+}
+BENCHMARK(std_instr_search);
+
 }  // namespace
+
+int main(int argc, char** argv) {
+  return run_benchmarks_with_ratios(argc, argv, {
+      {"v = v + \"x\" / std::string", "append_to_variable", "std_append_to_variable", 0},
+      {"a = LEFT$(b + c, n) / std::string", "statement_with_temporaries", "std_statement_with_temporaries", 0},
+      {"many variables reassigned / std::string", "churn_many_variables", "std_churn_many_variables", 0},
+      {"INSTR / std::string::find", "instr_search", "std_instr_search", 0},
+  });
+}

@@ -1,6 +1,7 @@
 // Number formatting (keeps the PRINT/STR$ text forms of integers, SINGLE and DOUBLE values).
 #include "runtime/values/number_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -10,8 +11,8 @@
 namespace {
 
 // Scratch state of the conversions; only the program thread formats numbers.
-char scientific_text[64];  // the "% .6E" / "% .15E" rendering, exponent widened to three digits
-char plain_text[96];       // the fixed-point rendering, or the text being assembled
+char scientific_text[64];  // the "% .6E" / "% .15E" layout, exponent widened to three digits
+char plain_text[96];       // the text being assembled
 char integer_text[32];     // integer renderings
 
 // Copies `length` bytes into a new temporary string.
@@ -34,15 +35,32 @@ rt_string* non_finite_result(double value) {
   return text_result(value < 0 ? "-INF" : " INF", 4);
 }
 
-// Widens a two-digit exponent to three digits: the text is `short_length` long with the
-// exponent digits in its last two places. Returns the new length.
-int widen_exponent(char* text, int length, int short_length) {
-  if (length != short_length) return length;
-  text[length + 1] = '\0';
-  text[length] = text[length - 1];
-  text[length - 1] = text[length - 2];
-  text[length - 2] = '0';
-  return length + 1;
+// Writes `value` rounded to `digits` significant digits into scientific_text, laid out as
+// printf's "% .{digits-1}E" with the exponent widened to three digits: sign or space, one
+// digit, the point, digits-1 digits, "E", the exponent's sign, three digits. Returns the
+// length. std::to_chars rounds the exact binary value half to even, as printf does in
+// the default rounding mode, so the digits are printf's, at a fraction of its cost.
+int scientific_digits(double value, int digits) {
+  char* const out = scientific_text;
+  out[0] = std::signbit(value) ? '-' : ' ';
+  const std::to_chars_result r = std::to_chars(out + 1, out + sizeof scientific_text - 2, std::fabs(value),
+                                               std::chars_format::scientific, digits - 1);
+  if (r.ec != std::errc()) return -1;
+  int length = static_cast<int>(r.ptr - out);
+  // to_chars writes "d.ddde+XX" (or "de+XX" for one digit), with two or three exponent digits.
+  char* const letter = static_cast<char*>(std::memchr(out, 'e', static_cast<size_t>(length)));
+  if (!letter) return -1;
+  *letter = 'E';
+  if (r.ptr - (letter + 2) == 2) {
+    out[length + 1] = '\0';
+    out[length] = out[length - 1];
+    out[length - 1] = out[length - 2];
+    out[length - 2] = '0';
+    ++length;
+  } else {
+    out[length] = '\0';
+  }
+  return length;
 }
 
 // Shared by SINGLE and DOUBLE once `scientific_text` holds the three-digit-exponent rendering
@@ -65,16 +83,27 @@ rt_string* finish_format(double value, int digits, char letter, int plain_max_ex
   if (s[exponent_sign_at] == '-') exponent = -exponent;
 
   if (exponent <= plain_max_exponent && exponent - count >= plain_min_gap) {
-    int decimals = count - exponent - 1;
-    if (decimals < 0) decimals = 0;
-    int written = std::snprintf(plain_text, sizeof plain_text, "% .*f", decimals, value);
-    if (written < 0) written = 0;
-    if (written >= static_cast<int>(sizeof plain_text)) written = sizeof plain_text - 1;
-    if (written >= 2 && plain_text[1] == '0') {  // no leading zero before the point
-      std::memmove(plain_text + 1, plain_text + 2, static_cast<size_t>(written - 1));
-      --written;
+    int n = 0;
+    plain_text[n++] = s[0];
+    if (count <= exponent + 1) {
+      // A whole number. It is the value itself rounded to a whole number (printf's "%.0f"),
+      // which is not always the digits above: a DOUBLE cut to 15 digits at 16 integer
+      // places shows all 16 (1776274350704119, not 1776274350704120). Below 1E+16 here.
+      const uint64_t whole = static_cast<uint64_t>(std::nearbyint(std::fabs(value)));
+      n = static_cast<int>(std::to_chars(plain_text + 1, plain_text + sizeof plain_text, whole).ptr - plain_text);
+    } else if (exponent < 0) {
+      // The fraction rounded at its last significant digit: exactly the digits above (the
+      // value lies within half a unit of that digit of them). No leading zero.
+      plain_text[n++] = '.';
+      for (int z = 1; z < -exponent; ++z) plain_text[n++] = '0';
+      for (int k = 1; k <= count; ++k) plain_text[n++] = s[k == 1 ? 1 : k + 1];
+    } else {
+      for (int k = 1; k <= count; ++k) {
+        plain_text[n++] = s[k == 1 ? 1 : k + 1];
+        if (k == exponent + 1) plain_text[n++] = '.';
+      }
     }
-    return text_result(plain_text, written);
+    return text_result(plain_text, n);
   }
 
   int n = 0;
@@ -128,9 +157,7 @@ rt_string* format_uint64(uint64_t value) {
 rt_string* format_single(float value) {
   const double wide = value;
   if (!std::isfinite(wide)) return non_finite_result(wide);
-  int length = std::snprintf(scientific_text, sizeof scientific_text, "% .6E", wide);
-  if (length < 0 || length >= static_cast<int>(sizeof scientific_text) - 1) return text_result(" 0", 2);
-  widen_exponent(scientific_text, length, 13);
+  if (scientific_digits(wide, 7) < 0) return text_result(" 0", 2);
   return finish_format(wide, 7, 'E', 6, -8);
 }
 
@@ -138,13 +165,11 @@ rt_string* format_single(float value) {
 // artefact (0.1 + 0.7 = 0.7999999999999999), so such values print with 15 digits.
 rt_string* format_double(double value) {
   if (!std::isfinite(value)) return non_finite_result(value);
-  int length = std::snprintf(scientific_text, sizeof scientific_text, "% .15E", value);
-  if (length < 0 || length >= static_cast<int>(sizeof scientific_text) - 1) return text_result(" 0", 2);
-  length = widen_exponent(scientific_text, length, 22);
+  int length = scientific_digits(value, 16);
+  if (length < 0) return text_result(" 0", 2);
   if (scientific_text[17] == '9') {
-    length = std::snprintf(scientific_text, sizeof scientific_text, "% .14E", value);
-    if (length < 0 || length >= static_cast<int>(sizeof scientific_text) - 2) return text_result(" 0", 2);
-    length = widen_exponent(scientific_text, length, 21);
+    length = scientific_digits(value, 15);
+    if (length < 0) return text_result(" 0", 2);
     // Append a 0 as the 16th mantissa digit so the layout matches the 16-digit form.
     std::memmove(scientific_text + 18, scientific_text + 17, static_cast<size_t>(length - 17 + 1));
     scientific_text[17] = '0';

@@ -1,5 +1,6 @@
 // VAL (keeps the scan of number text into an extended-precision value, radix forms included).
-#include <cstdio>
+#include <charconv>
+#include <cstdlib>
 #include <cstring>
 
 #include "runtime/core/errors.h"
@@ -19,6 +20,11 @@ constexpr int val_max_digits = 200;
 // Scan state of VAL; only the program thread calls it.
 char val_digits[256];     // significant digits, in order
 char val_canonical[256];  // "-d.dddE±n" handed to the decimal-to-extended conversion
+
+// 10^0 to 10^27: every one is exact in the extended format (5^27 < 2^64).
+constexpr long double exact_powers_of_ten[28] = {
+    1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+    1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
 
 enum val_state { val_start = 0, val_integer = 1, val_fraction = 2, val_exponent_letter = 3, val_exponent = 4 };
 
@@ -145,6 +151,22 @@ long double string_val(rt_string* text) {
   // Decimal exponent of the first significant digit; both terms stay far inside 64 bits
   // (exponent below 10^18, point position bounded by the string length).
   const int64_t first_digit_exponent = (exponent_negative ? -exponent : exponent) + point_position - 1;
+
+  // Up to 19 significant digits make an exact 64-bit integer, and the powers of ten up to
+  // 10^27 are exact too, so one multiplication or division, rounded once to the extended
+  // format (the x87 runs at full precision, set_fpu_mode), is the correctly rounded value
+  // the full conversion below would give.
+  if (digit_count <= 19) {
+    uint64_t digits = 0;
+    for (int i = 0; i < digit_count; ++i) digits = digits * 10 + static_cast<uint64_t>(val_digits[i] - '0');
+    const int64_t scale = first_digit_exponent - (digit_count - 1);
+    if (scale >= -27 && scale <= 27) {
+      const long double whole = static_cast<long double>(digits);
+      const long double value = scale >= 0 ? whole * exact_powers_of_ten[scale] : whole / exact_powers_of_ten[-scale];
+      return negative ? -value : value;
+    }
+  }
+
   const int stored = digit_count < val_max_digits ? digit_count : val_max_digits;
   int n = 0;
   if (negative) val_canonical[n++] = '-';
@@ -154,9 +176,9 @@ long double string_val(rt_string* text) {
     std::memcpy(val_canonical + n, val_digits + 1, static_cast<size_t>(stored - 1));
     n += stored - 1;
   }
-  std::snprintf(val_canonical + n, sizeof val_canonical - static_cast<size_t>(n), "E%lli",
-                static_cast<long long>(first_digit_exponent));
-  long double value = 0;
-  if (std::sscanf(val_canonical, "%Lf", &value) != 1) return 0;
-  return value;
+  val_canonical[n++] = 'E';
+  char* const text_end = std::to_chars(val_canonical + n, val_canonical + sizeof val_canonical - 1,
+                                       static_cast<long long>(first_digit_exponent)).ptr;
+  *text_end = '\0';
+  return std::strtold(val_canonical, nullptr);
 }

@@ -3,7 +3,10 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "runtime/core/errors.h"
@@ -200,6 +203,50 @@ TEST_F(NumberFormat, NonFiniteValues) {
   EXPECT_EQ(text_of(format_single(static_cast<float>(inf))), " INF");
   EXPECT_EQ(text_of(format_single(static_cast<float>(-inf))), "-INF");
   EXPECT_EQ(text_of(format_single(std::numeric_limits<float>::quiet_NaN())), " NAN");
+}
+
+// The forms written out with printf alone: `digits` significant digits (DOUBLE: 15 when
+// the 16th is a 9), trailing zeros dropped, plain ("%.*f", no leading zero) while the
+// exponent is at most plain_max and exponent - digits shown at least plain_gap, else the
+// mantissa, the letter and a signed exponent of at least two digits.
+std::string printf_form(double v, int digits, bool nine_rule, char letter, int plain_max, int plain_gap) {
+  char e[64];
+  std::snprintf(e, sizeof e, "%.*e", digits - 1, std::fabs(v));
+  if (nine_rule && e[digits] == '9') std::snprintf(e, sizeof e, "%.*e", --digits - 1, std::fabs(v));
+  std::string mantissa = std::string(1, e[0]) + std::string(e + 2, static_cast<size_t>(digits - 1));
+  mantissa.erase(mantissa.find_last_not_of('0') + 1);
+  if (mantissa.empty()) return " 0";
+  const int exponent = std::atoi(std::strchr(e, 'e') + 1), count = static_cast<int>(mantissa.size());
+  std::string out = std::signbit(v) ? "-" : " ";
+  if (exponent <= plain_max && exponent - count >= plain_gap) {
+    std::snprintf(e, sizeof e, "%.*f", std::max(0, count - exponent - 1), std::fabs(v));
+    return out + (e[0] == '0' ? e + 1 : e);
+  }
+  out += mantissa.substr(0, 1) + (count > 1 ? "." + mantissa.substr(1) : "") + letter + (exponent < 0 ? "-" : "+");
+  std::snprintf(e, sizeof e, "%02d", std::abs(exponent));
+  return out + e;
+}
+
+// Random bit patterns and random short decimals (which often end in 9 or sit on a
+// rounding tie) give the same text as printf's conversions.
+TEST_F(NumberFormat, RandomValuesMatchPrintfForms) {
+  std::mt19937_64 random(20261208);
+  for (int i = 0; i < 20000; ++i) {
+    double d;
+    if (i % 2) {
+      uint64_t bits = random();
+      std::memcpy(&d, &bits, sizeof d);
+      if (!std::isfinite(d)) continue;
+    } else {
+      d = static_cast<double>(random() % 100000000) / std::pow(10.0, static_cast<int>(random() % 30) - 10);
+    }
+    EXPECT_EQ(text_of(format_double(d)), printf_form(d, 16, true, 'D', 15, -17)) << d;
+    const float f = static_cast<float>(d);
+    if (std::isfinite(f)) {
+      EXPECT_EQ(text_of(format_single(f)), printf_form(f, 7, false, 'E', 6, -8)) << f;
+    }
+    string_release_temporaries(mark_, 0);
+  }
 }
 
 // Every result must read back as the value it shows (within the form's digits).

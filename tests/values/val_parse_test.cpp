@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #include "runtime/core/errors.h"
@@ -109,6 +110,20 @@ TEST_F(Val, DecimalConversionMatchesStrtold) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(val(c.text), std::strtold(c.canonical, nullptr)) << c.text;
+}
+
+// Random decimals of 1 to 21 digits, the point anywhere, exponents on both sides of the
+// exactly representable powers of ten: the same value as strtold.
+TEST_F(Val, RandomDecimalsMatchStrtold) {
+  std::mt19937_64 random(20261208);
+  for (int i = 0; i < 20000; ++i) {
+    std::string digits = std::to_string(random()) + std::to_string(random());
+    digits.resize(1 + random() % 21);
+    digits.insert(random() % (digits.size() + 1), ".");
+    const std::string text = (random() % 2 ? "-" : "") + digits + "E" + std::to_string(static_cast<int>(random() % 81) - 40);
+    EXPECT_EQ(val(text), std::strtold(text.c_str(), nullptr)) << text;
+    string_release_temporaries(mark_, 0);
+  }
 }
 
 // Up to 18 integer digits are exact; 19 and more are rounded to the 64-bit mantissa.

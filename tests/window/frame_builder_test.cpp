@@ -134,6 +134,8 @@ TEST_F(FrameBuilder, GlyphColoursComeFromTheAttribute) {
   };
   int column = 0;
   for (const cell_case& c : cases) page.put(column++, 3, c.character, c.attribute);
+  // And every character once, in rows 5 to 8: every glyph row pattern the font has.
+  for (int code = 0; code < 256; ++code) page.put(code % 64, 5 + code / 64, uint8_t(code), 0x4E);
   build_frame();
   software_frame* frame = newest_ready();
   ASSERT_NE(frame, nullptr);
@@ -142,6 +144,9 @@ TEST_F(FrameBuilder, GlyphColoursComeFromTheAttribute) {
     SCOPED_TRACE(::testing::Message() << "character " << int(c.character) << " attribute " << int(c.attribute));
     EXPECT_TRUE(cell_shows(frame, column++, 3, c.character, text_colours[c.foreground], text_colours[c.background]));
   }
+  for (int code = 0; code < 256; ++code)
+    EXPECT_TRUE(cell_shows(frame, code % 64, 5 + code / 64, uint8_t(code), text_colours[14], text_colours[4]))
+        << "character " << code;
 }
 
 TEST_F(FrameBuilder, BlinkingCharacterVanishesInTheBlinkPhase) {
