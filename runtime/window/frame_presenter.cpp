@@ -145,6 +145,9 @@ void draw_software_layer(int slot, int32_t pass) {
   for (int i = 1; i < 4; ++i)
     if (layer_order[i] < pass) blend = 1;
   const software_frame& frame = software_frames[slot];
+  bool unscaled = destination.x0 == 0 && destination.y0 == 0 && destination.scale_x == 1.0f &&
+                  destination.scale_y == 1.0f;
+  if (!blend && unscaled && blit_image(shown_texture, 0, 0)) return;
   draw_image_rect(0, 0, frame.width - 1, frame.height - 1, shown_texture, 0, 0, frame.width - 1,
                   frame.height - 1, blend, destination.smooth);
   flush_triangles();

@@ -115,6 +115,10 @@ bool texture_exists(int32_t handle);
 // Frame rectangle (x0, y0)-(x1, y1) inclusive, drawn from the source texel rectangle.
 void draw_image_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t handle, int32_t source_x0,
                      int32_t source_y0, int32_t source_x1, int32_t source_y1, int32_t blend, int32_t smooth);
+// Copies the whole image unscaled to window pixel (x, y) (its top-left corner), opaque.
+// Much cheaper than drawing it on software renderers; false when the driver cannot (then
+// draw it with draw_image_rect).
+bool blit_image(int32_t handle, int32_t x, int32_t y);
 void flush_triangles();
 void fill_window_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1);  // black, window pixels
 void reset_2d_state();  // projection and viewport are set again on the next draw

@@ -18,6 +18,8 @@ struct hardware_image {
   int32_t width, height;                   // pixel size of the image
   int32_t texture_width, texture_height;   // size texture coordinates are divided by (padded size)
   int32_t exact;                           // 1: stored at its own size, so rows can be replaced in place
+  GLuint framebuffer;                      // framebuffer object over it for blit_image, 0 before the first
+  int32_t blit_refused;                    // 1: the driver cannot blit from it; draw it instead
 };
 
 // Handles are indices; entry 0 is never handed out. Made once and never destroyed,
@@ -65,7 +67,7 @@ uint32_t* padded_copy(const uint32_t* pixels, int32_t width, int32_t height, int
 
 int32_t register_image(GLuint name, int32_t width, int32_t height, int32_t texture_width, int32_t texture_height,
                        int32_t exact) {
-  hardware_image image = {1, name, width, height, texture_width, texture_height, exact};
+  hardware_image image = {1, name, width, height, texture_width, texture_height, exact, 0, 0};
   for (size_t i = 1; i < hardware_images.size(); ++i) {
     if (!hardware_images[i].in_use) {
       hardware_images[i] = image;
@@ -195,6 +197,7 @@ void free_texture(int32_t handle) {
   if (!texture_exists(handle)) return;
   flush_triangles();
   hardware_image& image = hardware_images[size_t(handle)];
+  if (image.framebuffer) glDeleteFramebuffersEXT(1, &image.framebuffer);
   glDeleteTextures(1, &image.name);
   image = hardware_image{};
   if (bound_handle == handle) forget_binding();
@@ -217,6 +220,33 @@ void draw_image_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t han
   const float texels[12] = {u0, v0, u1, v0, u1, v1, u0, v0, u1, v1, u0, v1};
   queued_vertices.insert(queued_vertices.end(), vertices, vertices + 12);
   queued_texels.insert(queued_texels.end(), texels, texels + 12);
+}
+
+bool blit_image(int32_t handle, int32_t x, int32_t y) {
+  if (!texture_exists(handle) || !framebuffer_objects || !GLEW_EXT_framebuffer_blit) return false;
+  hardware_image& image = hardware_images[size_t(handle)];
+  if (!image.exact || image.blit_refused) return false;
+  flush_triangles();
+  if (!image.framebuffer) {
+    glGenFramebuffersEXT(1, &image.framebuffer);
+    glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, image.framebuffer);
+    glFramebufferTexture2DEXT(GL_READ_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, image.name, 0);
+    if (glCheckFramebufferStatusEXT(GL_READ_FRAMEBUFFER_EXT) != GL_FRAMEBUFFER_COMPLETE_EXT) image.blit_refused = 1;
+  } else {
+    glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, image.framebuffer);
+  }
+  if (!image.blit_refused) {
+    clear_gl_errors();
+    glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, 0);
+    // The image's first row is the top of the picture, GL's window rows count upwards:
+    // the destination is turned over, which on a software renderer is a plain copy.
+    int32_t top = window_height - y;
+    glBlitFramebufferEXT(0, 0, image.width, image.height, x, top, x + image.width, top - image.height,
+                         GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    if (glGetError() != GL_NO_ERROR) image.blit_refused = 1;
+  }
+  glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, 0);
+  return !image.blit_refused;
 }
 
 void flush_triangles() {
