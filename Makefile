@@ -1,9 +1,10 @@
-# make run | make test | make build | make bench  (see README.md)
+# make run | make test | make build | make bench | make install | make package  (see README.md)
 BUILD      := build
 ASAN_BUILD := build-asan
 JOBS       := $(shell nproc 2>/dev/null || echo 2)
+PREFIX     := /usr/local
 
-.PHONY: all deps build run test test-plain test-asan bench clean
+.PHONY: all deps build run test test-plain test-asan bench install uninstall package clean
 
 all: build
 
@@ -36,6 +37,26 @@ test-asan: deps
 bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
+
+# Installs under $(PREFIX) (DESTDIR is honoured). The list of installed files is kept for
+# uninstall (without DESTDIR, so give uninstall the same one): a later `cmake --install`
+# into another place, as the install test does, must not replace it.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+	cp $(BUILD)/install_manifest.txt $(BUILD)/installed_files.txt
+
+uninstall:
+	@test -f $(BUILD)/installed_files.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
+	@while IFS= read -r f || [ -n "$$f" ]; do \
+	  f="$(DESTDIR)$$f"; \
+	  rm -fv "$$f"; \
+	  case "$$f" in */doc/brightness/*) rmdir "$${f%/*}" 2>/dev/null || true;; esac; \
+	done < $(BUILD)/installed_files.txt
+	@rm -f $(BUILD)/installed_files.txt
+
+# The Debian package, $(BUILD)/brightness_<version>_<arch>.deb.
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

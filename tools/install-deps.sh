@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils
   console-data gzip
+  desktop-file-utils appstream-util groff-base dpkg-dev lintian
 )
 
 missing=()

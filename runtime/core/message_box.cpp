@@ -20,6 +20,7 @@
 #undef max
 
 #include "runtime/console/fonts.h"
+#include "runtime/core/desktop_identity.h"
 #include "runtime/window/display_scale.h"
 
 std::atomic<unsigned long> message_box_owner_window{0};
@@ -226,9 +227,7 @@ void choose_visual(box_state& box) {
 void set_titles_and_hints(box_state& box, const char* title) {
   Display* d = box.display;
   XStoreName(d, box.window, title);
-  XChangeProperty(d, box.window, XInternAtom(d, "_NET_WM_NAME", False), XInternAtom(d, "UTF8_STRING", False), 8,
-                  PropModeReplace, reinterpret_cast<const unsigned char*>(title),
-                  static_cast<int>(std::strlen(title)));
+  set_window_utf8_title(d, box.window, title);
   box.wm_protocols = XInternAtom(d, "WM_PROTOCOLS", False);
   box.wm_delete = XInternAtom(d, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(d, box.window, &box.wm_delete, 1);
@@ -250,15 +249,7 @@ void set_titles_and_hints(box_state& box, const char* title) {
     XSetWMHints(d, box.window, hints);
     XFree(hints);
   }
-  XClassHint* class_hint = XAllocClassHint();
-  if (class_hint) {
-    char name[] = "message_box";
-    char class_name[] = "MessageBox";
-    class_hint->res_name = name;
-    class_hint->res_class = class_name;
-    XSetClassHint(d, box.window, class_hint);
-    XFree(class_hint);
-  }
+  set_window_identity(d, box.window);  // grouped with the program's window, with its icon
   Atom type = XInternAtom(d, "_NET_WM_WINDOW_TYPE", False);
   Atom dialog = XInternAtom(d, "_NET_WM_WINDOW_TYPE_DIALOG", False);
   XChangeProperty(d, box.window, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&dialog), 1);

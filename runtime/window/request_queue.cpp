@@ -1,11 +1,13 @@
 // Request queue (keeps the requests other threads send to the window thread and the cached window metrics).
 #include <GL/freeglut.h>
+#include <GL/glx.h>
 #include <pthread.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 
+#include "runtime/core/desktop_identity.h"
 #include "runtime/window/window.h"
 
 // Queue state. Made once with new and never freed: the window thread runs exit while
@@ -73,7 +75,9 @@ glut_message_set_window_title::glut_message_set_window_title(const char* text)
     : glut_message(false), title(strdup(text ? text : "")) {}
 glut_message_set_window_title::~glut_message_set_window_title() { std::free(title); }
 void glut_message_set_window_title::execute() {
-  if (title) glutSetWindowTitle(title);
+  if (!title) return;
+  glutSetWindowTitle(title);
+  set_window_utf8_title(glXGetCurrentDisplay(), glXGetCurrentDrawable(), title);
 }
 
 glut_message_hide_window::glut_message_hide_window() : glut_message(false) {}

@@ -18,6 +18,7 @@
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"
 #include "runtime/window/window.h"
+#include "runtime/window/window_identity.h"
 
 // Window state words shared between the threads.
 std::atomic<int32_t> window_ready{0};          // window made and callbacks registered
@@ -139,7 +140,9 @@ void create_window(int argc, char** argv) {
   if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) std::exit(exit_status_no_display_mode);
   glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
   const char* title = window_title.load();
+  identify_next_window(title ? title : "Untitled");
   glut_window_id = glutCreateWindow(title ? title : "Untitled");
+  finish_window_identity(glXGetCurrentDisplay(), glXGetCurrentDrawable());
   message_box_owner_window = glXGetCurrentDrawable();  // error boxes stay above the program's window
   toolkit_display = glXGetCurrentDisplay();
   GLenum glew_status = glewInit();
