@@ -71,6 +71,8 @@ constexpr int32_t key_backlog_capacity = 4096;  // keys that may wait beyond a f
 bool bios_key_put(uint8_t character, uint8_t scan);
 // Keys waiting in the ring (either thread; a snapshot).
 int32_t bios_key_count();
+// Keys waiting beyond the ring, in the backlog (either thread; a snapshot).
+int32_t key_backlog_count();
 // Program thread: waits until a key is in the ring, timeout_ms passes or shutdown has
 // begun; true when a key waits.
 bool key_wait(int32_t timeout_ms);
