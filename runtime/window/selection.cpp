@@ -1,6 +1,7 @@
 // Mouse selection and the clipboard (keeps the highlight, the text offered to other programs and the paste under way).
 #include "runtime/window/selection.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <deque>
@@ -50,7 +51,7 @@ struct selection_state {
   bool dragged = false;    // the pointer left the pressed cell since the press
   cell_place anchor{0, 0};    // where the press was
   cell_place drag_end{0, 0};  // where the pointer was last seen while dragging
-  steady::time_point last_press{};
+  steady::time_point last_press{};  // when the last left press was handled
   cell_place last_press_cell{-1, -1};
 
   std::string offered;  // UTF-8 text we own as PRIMARY and / or CLIPBOARD
@@ -59,7 +60,6 @@ struct selection_state {
   Display* display = nullptr;
   Window window = 0;
   Atom clipboard = 0, targets = 0, utf8_string = 0, text = 0, incr = 0, paste_property = 0;
-  Time last_time = CurrentTime;  // server time of the last button event, for the selection requests
 
   bool paste_asked = false;  // a conversion is on its way to us
   Atom paste_selection = 0, paste_target = 0;
@@ -80,8 +80,9 @@ constexpr auto paste_answer_wait = std::chrono::seconds(2);
 // them from the wire (the way the close button is caught in window_thread.cpp): the hook
 // runs inside Xlib with the display locked, so it only copies the event, drops it from the
 // toolkit's queue and wakes the window thread; selection_serve answers on the next pass.
-// Button events pass through untouched; the hook only notes their server time, which the
-// selection requests must carry.
+// The toolkit takes pointer events through the X input extension, so the core button
+// events (and their server times) never pass here: clicks are timed when handled, and the
+// selection requests carry CurrentTime, which the server replaces with its own time.
 
 Bool (*previous_converters[128])(Display*, XEvent*, xEvent*) = {};
 
@@ -89,20 +90,9 @@ Bool convert_event(Display* display, XEvent* event, xEvent* wire) {
   int type = wire->u.u.type & 0x7F;
   Bool keep = previous_converters[type] ? previous_converters[type](display, event, wire) : True;
   if (!keep) return keep;
-  switch (event->type) {
-    case ButtonPress:
-    case ButtonRelease:
-      state.last_time = event->xbutton.time;
-      return keep;
-    case SelectionRequest:
-    case SelectionClear:
-    case SelectionNotify:
-      if (state.caught.size() < 1024) state.caught.push_back(*event);
-      window_wake();
-      return False;
-    default:
-      return keep;
-  }
+  if (state.caught.size() < 1024) state.caught.push_back(*event);
+  window_wake();
+  return False;  // the toolkit has no use for it
 }
 
 // A requestor may vanish before we answer it: its errors are expected and harmless.
@@ -211,8 +201,8 @@ void highlight(cell_place from, cell_place to) {
 void offer_selection() {
   if (!state.highlighted || !state.display) return;
   state.offered = selected_text();
-  XSetSelectionOwner(state.display, XA_PRIMARY, state.window, state.last_time);
-  XSetSelectionOwner(state.display, state.clipboard, state.window, state.last_time);
+  XSetSelectionOwner(state.display, XA_PRIMARY, state.window, CurrentTime);
+  XSetSelectionOwner(state.display, state.clipboard, state.window, CurrentTime);
   state.own_primary = XGetSelectionOwner(state.display, XA_PRIMARY) == state.window;
   state.own_clipboard = XGetSelectionOwner(state.display, state.clipboard) == state.window;
 }
@@ -303,7 +293,7 @@ void ask_for_paste(Atom selection, Atom target) {
   state.paste_target = target;
   state.paste_asked_at = steady::now();
   XDeleteProperty(state.display, state.window, state.paste_property);
-  XConvertSelection(state.display, selection, target, state.paste_property, state.window, state.last_time);
+  XConvertSelection(state.display, selection, target, state.paste_property, state.window, CurrentTime);
   XFlush(state.display);
 }
 
@@ -334,7 +324,7 @@ void receive_paste(const XSelectionEvent& notice) {
   int format = 0;
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
-  // Four times the paste's capacity in bytes is more than any UTF-8 text it can use.
+  // Read in 32-bit units: four bytes for each key a paste may feed.
   long longs = paste_capacity;
   if (XGetWindowProperty(state.display, state.window, notice.property, 0, longs, True, AnyPropertyType, &type,
                          &format, &count, &after, &data) != Success)
@@ -366,7 +356,7 @@ void selection_install(Display* display, unsigned long window) {
   state.text = XInternAtom(display, "TEXT", False);
   state.incr = XInternAtom(display, "INCR", False);
   state.paste_property = XInternAtom(display, "RUNTIME_PASTE", False);
-  for (int type : {ButtonPress, ButtonRelease, SelectionClear, SelectionRequest, SelectionNotify})
+  for (int type : {SelectionClear, SelectionRequest, SelectionNotify})
     previous_converters[type] = XESetWireToEvent(display, type, convert_event);
 }
 
@@ -422,6 +412,9 @@ void selection_mouse(int button, int button_state, int x, int y) {
 
 void selection_drag(int x, int y) {
   if (!state.selecting || state.clicks != 1) return;
+  // Past the frame's edge the drag goes on from the nearest cell.
+  x = std::min(std::max(x, destination.x0), destination.x1);
+  y = std::min(std::max(y, destination.y0), destination.y1);
   cell_place place{0, 0};
   if (!cell_at(x, y, &place)) return;
   if (same(place, state.drag_end)) return;
