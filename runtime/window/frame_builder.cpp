@@ -13,9 +13,9 @@
 
 // The slots shared with the presenter; all free, nothing painted yet.
 software_frame software_frames[3] = {
-    {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1},
-    {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1},
-    {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1},
+    {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1, nullptr, 0, 0, 0, 0, 0},
+    {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1, nullptr, 0, 0, 0, 0, 0},
+    {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1, nullptr, 0, 0, 0, 0, 0},
 };
 std::atomic<int64_t> next_frame_order{1};  // order of the next frame; the presenter treats 0 as "none"
 std::atomic<int64_t> last_frame_order{0};  // order of the frame last finished or given back
@@ -120,6 +120,27 @@ bool ensure_pixels(software_frame& slot, int32_t width, int32_t height) {
   slot.width = width;
   slot.height = height;
   return true;
+}
+
+// Keeps the cells a frame was painted from with the frame (the mouse selection reads them).
+void keep_cells(software_frame& slot, const uint8_t* cells, int32_t columns, int32_t rows,
+                const glyph_geometry& glyph) {
+  int32_t bytes = columns * rows * 2;
+  if (!slot.cells || slot.cells_capacity < bytes) {
+    uint8_t* fresh = new (std::nothrow) uint8_t[size_t(bytes)];
+    delete[] slot.cells;
+    slot.cells = fresh;
+    slot.cells_capacity = fresh ? bytes : 0;
+  }
+  if (!slot.cells) {
+    slot.columns = slot.rows = 0;
+    return;
+  }
+  std::memcpy(slot.cells, cells, size_t(bytes));
+  slot.columns = columns;
+  slot.rows = rows;
+  slot.cell_width = glyph.width;
+  slot.cell_height = glyph.height;
 }
 
 // What the cursor looks like, so that a change of visibility or shape repaints its cell.
@@ -305,6 +326,7 @@ void build_text_frame() {
     }
   }
 
+  keep_cells(slot, current_cells, columns, rows, glyph);
   previous_blink_phase = phase;
   previous_cursor_phase = phase;
   previous_cursor_x = cursor_x;
@@ -411,6 +433,9 @@ void renderer_reset() {
     slot.base_order = 0;
     slot.first_changed_row = 0;
     slot.last_changed_row = -1;
+    delete[] slot.cells;
+    slot.cells = nullptr;
+    slot.columns = slot.rows = slot.cells_capacity = 0;
   }
   next_frame_order.store(1);
   last_frame_order.store(0);

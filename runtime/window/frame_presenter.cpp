@@ -9,6 +9,7 @@
 #include "runtime/core/message_box.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/renderer.h"
+#include "runtime/window/selection.h"
 
 // Full-screen and resize settings (other threads ask through the atomics).
 std::atomic<int32_t> fullscreen_mode{0};      // 0 windowed, 1 stretched, 2 square pixels
@@ -289,6 +290,7 @@ void present_frame() {
     window_height = glutGet(GLUT_WINDOW_HEIGHT);
   }
   const software_frame& frame = software_frames[slot];
+  selection_frame_shown(frame);
   int32_t frame_w = frame.width, frame_h = frame.height;
   if (fullscreen_mode.load() == 0 && fullscreen_request.load() == -1) apply_size_policy(frame_w, frame_h);
   apply_fullscreen_request(frame_w, frame_h);
@@ -302,6 +304,7 @@ void present_frame() {
       draw_border_bars();
     } else if (pass == layer_order[0]) {
       draw_software_layer(slot, pass);
+      selection_draw_highlight();
     }
     // Hardware images and the program's own drawing have no commands in text mode.
   }

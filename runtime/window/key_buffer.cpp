@@ -119,6 +119,8 @@ int32_t bios_key_count() {
   return slots < 0 ? slots + 16 : slots;
 }
 
+int32_t key_backlog_count() { return backlog_count.load(std::memory_order_acquire); }
+
 rt_string* read_key() {
   uint8_t head = load_offset(bios_key_head, __ATOMIC_RELAXED);
   uint8_t tail = load_offset(bios_key_tail, __ATOMIC_ACQUIRE);

@@ -55,7 +55,8 @@ constexpr int32_t key_code_zero = 200013;  // what a key code of 0 becomes
 
 // Toolkit values to key codes, kept apart from the callbacks so they can be checked
 // without a window. `modifiers` are the GLUT_ACTIVE_* bits.
-int32_t glut_key_code(unsigned char key, int modifiers);  // Ctrl adjustment, 127 -> Delete
+// Ctrl adjustment, 127 -> Delete, Latin-1 128-255 -> code page 437 (-1: no such character there).
+int32_t glut_key_code(unsigned char key, int modifiers);
 int32_t glut_special_code(int key);                       // 0 = a key this runtime ignores
 
 // ---- Key ring in the emulated BIOS data area ----------------------------------------
@@ -70,6 +71,8 @@ constexpr int32_t key_backlog_capacity = 4096;  // keys that may wait beyond a f
 bool bios_key_put(uint8_t character, uint8_t scan);
 // Keys waiting in the ring (either thread; a snapshot).
 int32_t bios_key_count();
+// Keys waiting beyond the ring, in the backlog (either thread; a snapshot).
+int32_t key_backlog_count();
 // Program thread: waits until a key is in the ring, timeout_ms passes or shutdown has
 // begun; true when a key waits.
 bool key_wait(int32_t timeout_ms);

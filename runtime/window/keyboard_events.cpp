@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "runtime/console/code_page.h"
 #include "runtime/console/conventional_memory.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"
@@ -183,7 +184,9 @@ int32_t glut_key_code(unsigned char key, int modifiers) {
       code += (modifiers & GLUT_ACTIVE_SHIFT) ? 64 : 96;
   }
   if (code == 127) code = 0x5300;  // Delete
-  return code;
+  // The toolkit hands characters beyond ASCII over as Latin-1; the key table and the
+  // screen speak code page 437.
+  return key_code_from_latin1(code);
 }
 
 int32_t glut_special_code(int key) {
@@ -333,9 +336,15 @@ void scan_code_clear() {
   keyboard.scan_count = 0;
 }
 
-void keyboard_callback(unsigned char key, int, int) { key_down(glut_key_code(key, glutGetModifiers())); }
+void keyboard_callback(unsigned char key, int, int) {
+  int32_t code = glut_key_code(key, glutGetModifiers());
+  if (code >= 0) key_down(code);
+}
 
-void keyboard_up_callback(unsigned char key, int, int) { key_up(glut_key_code(key, glutGetModifiers())); }
+void keyboard_up_callback(unsigned char key, int, int) {
+  int32_t code = glut_key_code(key, glutGetModifiers());
+  if (code >= 0) key_up(code);
+}
 
 void special_callback(int key, int, int) {
   int32_t code = glut_special_code(key);

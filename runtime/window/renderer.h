@@ -21,6 +21,12 @@ struct software_frame {
   // except in pixel rows first_changed_row to last_changed_row (none when last < first).
   int64_t base_order;
   int32_t first_changed_row, last_changed_row;
+  // The text cells the frame shows (character, attribute per cell, row by row), so the
+  // window thread can tell what lies under the mouse without touching the live page.
+  uint8_t* cells;                    // columns x rows x 2 bytes, or null
+  int32_t columns, rows;             // 0 when the frame shows no text page
+  int32_t cell_width, cell_height;   // frame pixels per cell
+  int32_t cells_capacity;            // bytes allocated for cells
 };
 extern software_frame software_frames[3];
 
@@ -121,4 +127,5 @@ void draw_image_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t han
 bool blit_image(int32_t handle, int32_t x, int32_t y);
 void flush_triangles();
 void fill_window_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1);  // black, window pixels
+void invert_window_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1);  // colours inverted, window pixels
 void reset_2d_state();  // projection and viewport are set again on the next draw

@@ -279,6 +279,28 @@ void fill_window_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
+void invert_window_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  if (x1 < x0 || y1 < y0) return;
+  ensure_2d_state();
+  flush_triangles();
+  forget_binding();
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  // White times (1 - what is there): every colour channel turned over, alpha kept.
+  if (glBlendFuncSeparateEXT)
+    glBlendFuncSeparateEXT(GL_ONE_MINUS_DST_COLOR, GL_ZERO, GL_ZERO, GL_ONE);
+  else
+    glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glBegin(GL_QUADS);
+  glVertex2f(float(x0), float(y0));
+  glVertex2f(float(x1 + 1), float(y0));
+  glVertex2f(float(x1 + 1), float(y1 + 1));
+  glVertex2f(float(x0), float(y1 + 1));
+  glEnd();
+  glDisable(GL_BLEND);
+}
+
 void reset_2d_state() {
   // Only forgets; the next draw sets projection, viewport and binding again.
   state_2d_ready = 0;

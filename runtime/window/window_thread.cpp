@@ -17,6 +17,7 @@
 #include "runtime/window/display_scale.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"
+#include "runtime/window/selection.h"
 #include "runtime/window/window.h"
 #include "runtime/window/window_identity.h"
 
@@ -64,7 +65,6 @@ void toolkit_error(const char* format, va_list arguments) {
   std::exit(exit_status_no_display_mode);
 }
 
-void mouse_ignored(int, int, int, int) {}
 void motion_ignored(int, int) {}
 void wheel_ignored(int, int, int, int) {}
 
@@ -155,14 +155,15 @@ void create_window(int argc, char** argv) {
   glutKeyboardUpFunc(keyboard_up_callback);
   glutSpecialFunc(special_callback);
   glutSpecialUpFunc(special_up_callback);
-  glutMouseFunc(mouse_ignored);
-  glutMotionFunc(motion_ignored);
+  glutMouseFunc(selection_mouse);
+  glutMotionFunc(selection_drag);
   glutPassiveMotionFunc(motion_ignored);
   glutReshapeFunc(window_reshaped);
   glutMouseWheelFunc(wheel_ignored);
   glutEntryFunc(pointer_entry);
   glutCloseFunc(window_close_requested);
   intercept_close_button();
+  selection_install(toolkit_display, glXGetCurrentDrawable());
 }
 
 void prepare_window(int argc, char** argv) {
@@ -223,6 +224,7 @@ void window_idle() {
     window_metrics_stale();
   }
   drain_requests();
+  selection_serve();
   if (exclusive_request) {
     exclusive_granted = 1;
     exclusive_request = 0;

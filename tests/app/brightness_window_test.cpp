@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/segment_data.cpp"
+#include "runtime/console/code_page.h"
 #include "support/x_session.h"
 
 #include <X11/Xlib.h>  // after GoogleTest: its macros clash with gtest's names
@@ -20,6 +21,21 @@ constexpr int hang_guard_ms = 30000;
 const char* const prompt = "   Eingabe der Spektralwellenlaenge: [nm] mit Dezimalpunkt:   ? ";
 const char* const result_label = "   Helligkeit Vollstfarbe: ";
 const char* const farewell = "   Druecke eine Taste um das Programm zu beenden.";
+const char* const latin1_typed = "\u00e4\u00f6\u00fc\u00df\u00b0\u00b5\u00c4";  // äöüß°µÄ
+
+// UTF-8 text as the screen shows it: code page 437 codes, characters without one left out.
+std::string screen_codes(const std::string& utf8) {
+  std::string out;
+  for (char32_t c : utf8_code_points(utf8)) {
+    int32_t code = code_page_437_from_unicode(c);
+    if (code >= 0) out.push_back(static_cast<char>(code));
+  }
+  return out;
+}
+
+// Pixel centre of a text cell in the plain 640 x 400 window.
+int cell_x(int column) { return column * 8 + 4; }
+int cell_y(int row) { return row * 16 + 8; }
 
 // The expected answer, worked out here from the table text alone.
 struct segment {
@@ -92,6 +108,9 @@ class calculator : public ::testing::Test {
   void SetUp() override {
     display = x_open();
     ASSERT_NE(display, nullptr);
+    // Keys for the characters beyond ASCII the tests type, in place before the program
+    // reads the keyboard map (a map changed while typing races with the program).
+    x_map_keys(display, latin1_typed);
     start(program_io{});
   }
 
@@ -290,6 +309,101 @@ TEST_F(calculator, OverflowErrorNoEndsTheProgram) {
   x_type_text(display, "n");
   EXPECT_EQ(exit_status(), 0);
 }
+
+// Copying: what the mouse selects is offered as PRIMARY and CLIPBOARD; the highlight is
+// drawn over the frame and never enters the text page.
+TEST_F(calculator, MouseSelectionIsOfferedAndLeavesTheScreenAlone) {
+  answer("550");
+  const screen_text before = screen;
+  auto highlighted = [](const screen_text& s, int row, int first, int last) {
+    for (int r = 0; r < 25; ++r)
+      for (int c = 0; c < 80; ++c)
+        if ((s.bg[r][c] == 15) != (r == row && c >= first && c <= last)) return false;
+    return true;
+  };
+
+  // A double click takes the word "84.12" (columns 28 to 32 of the result row).
+  x_click(display, window, cell_x(30), cell_y(7), 1, 2);
+  ASSERT_TRUE(wait_for([&](const screen_text& s) { return highlighted(s, 7, 28, 32); })) << screen.text();
+  EXPECT_EQ(screen.text(), before.text());
+  EXPECT_EQ(x_selection_text("primary"), "84.12");
+  EXPECT_EQ(x_selection_text("clipboard"), "84.12");
+
+  // A drag over the banner row takes the row without its trailing blanks.
+  x_drag(display, window, cell_x(0), cell_y(1), cell_x(79), cell_y(1));
+  ASSERT_TRUE(wait_for([&](const screen_text& s) { return highlighted(s, 1, 0, 79); })) << screen.text();
+  const std::string banner = " ******* Interpolation Vollstfarbenhelligkeit nach Korlu *******";
+  EXPECT_EQ(x_selection_text("primary"), banner);
+  EXPECT_EQ(x_selection_text("clipboard"), banner);
+
+  // A click without a drag takes the highlight away; the offered text stays.
+  x_click(display, window, cell_x(40), cell_y(15));
+  ASSERT_TRUE(wait_for([&](const screen_text& s) { return highlighted(s, -1, 0, -1); })) << screen.text();
+  EXPECT_EQ(screen.text(), before.text());
+  EXPECT_EQ(x_selection_text("primary"), banner);
+  press_key_and_expect_exit();
+}
+
+// A triple click takes the row; a change to a highlighted cell takes the highlight away.
+TEST_F(calculator, TripleClickTakesTheRowUntilItChanges) {
+  x_click(display, window, cell_x(10), cell_y(5), 1, 3);
+  ASSERT_TRUE(wait_for([](const screen_text& s) { return s.bg[5][0] == 15 && s.bg[5][79] == 15 && s.bg[4][79] == 0; }))
+      << screen.text();
+  EXPECT_EQ(x_selection_text("primary"), trimmed(prompt));
+  x_focus(display, window);
+  x_type_text(display, "5");
+  EXPECT_TRUE(wait_for([](const screen_text& s) {
+    return trimmed(s.lines[5]) == std::string(prompt) + "5" && s.bg[5][0] == 0 && s.bg[5][79] == 0;
+  })) << screen.text();
+  x_send_close(display, window);
+  EXPECT_EQ(exit_status(), 0);
+}
+
+// Pasting: the right button pastes CLIPBOARD into INPUT, line end included.
+TEST_F(calculator, RightClickPastesTheClipboardAsAnAnswer) {
+  ASSERT_TRUE(x_set_selection("clipboard", "550\n"));
+  x_click(display, window, cell_x(40), cell_y(12), 3);
+  ASSERT_TRUE(wait_for([](const screen_text& s) { return s.lines[24].rfind("Press any key to continue", 0) == 0; }))
+      << screen.text();
+  EXPECT_EQ(trimmed(screen.lines[7]), "   Helligkeit Vollstfarbe:  84.12");
+  press_key_and_expect_exit();
+}
+
+// Pasted and typed text take the same way into INPUT: the same characters get through,
+// and characters beyond ASCII show as their code page 437 glyphs.
+struct entry_case {
+  const char* name;
+  bool pasted;       // through the middle button (PRIMARY), else typed through XTest
+  const char* text;  // UTF-8
+  const char* shown;  // UTF-8, what the answer row then shows after the prompt
+};
+void PrintTo(const entry_case& c, std::ostream* out) { *out << c.name; }
+
+class calculator_entry : public calculator, public ::testing::WithParamInterface<entry_case> {};
+
+TEST_P(calculator_entry, AnswerRowShowsWhatInputLetThrough) {
+  const entry_case& c = GetParam();
+  if (c.pasted) {
+    ASSERT_TRUE(x_set_selection("primary", c.text));
+    x_click(display, window, cell_x(40), cell_y(12), 2);
+  } else {
+    x_focus(display, window);
+    x_type_text(display, c.text);
+  }
+  const std::string expected = trimmed(std::string(prompt) + screen_codes(c.shown));
+  EXPECT_TRUE(wait_for([&](const screen_text& s) { return trimmed(s.lines[5]) == expected; }))
+      << "the answer row shows: " << trimmed(screen.lines[5]);
+  x_send_close(display, window);
+  EXPECT_EQ(exit_status(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TypedAndPasted, calculator_entry,
+    ::testing::Values(entry_case{"TypedLatin1", false, latin1_typed, latin1_typed},
+                      entry_case{"TypedRefused", false, "5a5,0", "5a50"},
+                      entry_case{"PastedRefused", true, "5a5,0", "5a50"},
+                      entry_case{"PastedBeyondCodePage", true, "550 \u00b5m \u2713", "550 \u00b5m"}),
+    [](const ::testing::TestParamInfo<entry_case>& info) { return info.param.name; });
 
 TEST_F(calculator, CloseButtonWhileInputWaitsEndsWithZero) {
   type_answer("55");

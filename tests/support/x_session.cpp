@@ -412,15 +412,71 @@ void x_key(Display* display, unsigned long keysym, const std::vector<unsigned lo
   XSync(display, False);
 }
 
-void x_click(Display* display, unsigned long window, int x, int y) {
+namespace {
+
+void move_pointer(Display* display, unsigned long window, int x, int y) {
   int root_x = 0, root_y = 0;
   Window child = 0;
   XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y, &root_x, &root_y, &child);
   XTestFakeMotionEvent(display, -1, root_x, root_y, CurrentTime);
   XSync(display, False);
+}
+
+}  // namespace
+
+void x_click(Display* display, unsigned long window, int x, int y, int button, int count) {
+  move_pointer(display, window, x, y);
+  for (int i = 0; i < count; ++i) {
+    XTestFakeButtonEvent(display, static_cast<unsigned>(button), True, CurrentTime);
+    XTestFakeButtonEvent(display, static_cast<unsigned>(button), False, CurrentTime);
+  }
+  XSync(display, False);
+}
+
+void x_drag(Display* display, unsigned long window, int x0, int y0, int x1, int y1) {
+  move_pointer(display, window, x0, y0);
   XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XSync(display, False);
+  // Through the middle, as a hand moves, then to the end.
+  move_pointer(display, window, (x0 + x1) / 2, (y0 + y1) / 2);
+  move_pointer(display, window, x1, y1);
   XTestFakeButtonEvent(display, 1, False, CurrentTime);
   XSync(display, False);
+}
+
+void x_map_keys(Display* display, const std::string& text) {
+  for (uint32_t cp : code_points(text)) key_for(display, keysym_for_code_point(cp));
+}
+
+// ---- selections, through xclip ------------------------------------------------------------
+
+std::string x_selection_text(const std::string& selection) {
+  // A holder that never answers must not hang the test.
+  std::string command = "timeout 10 xclip -o -selection " + selection + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return "";
+  std::string text;
+  char buffer[4096];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
+  pclose(pipe);
+  return text;
+}
+
+bool x_set_selection(const std::string& selection, const std::string& text) {
+  // xclip stays behind to serve the text until another client takes the selection; its
+  // output goes nowhere so that it holds none of the test's streams open.
+  std::string command = "xclip -i -selection " + selection + " >/dev/null 2>&1";
+  FILE* pipe = popen(command.c_str(), "w");
+  if (!pipe) return false;
+  std::fwrite(text.data(), 1, text.size(), pipe);
+  pclose(pipe);
+  int64_t deadline = now_ms() + 10000;
+  while (x_selection_text(selection) != text) {
+    if (now_ms() >= deadline) return false;
+    pause_ms(20);
+  }
+  return true;
 }
 
 void x_send_close(Display* display, unsigned long window) {

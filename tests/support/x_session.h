@@ -75,8 +75,21 @@ void x_focus(Display* display, unsigned long window);
 void x_type_text(Display* display, const std::string& text, int pause_ms = 0);
 // One key press and release, holding the modifier keys (XK_Shift_L, XK_Control_L, XK_Alt_L ...).
 void x_key(Display* display, unsigned long keysym, const std::vector<unsigned long>& modifier_keysyms = {});
-// Moves the pointer to (x, y) of the window and clicks button 1.
-void x_click(Display* display, unsigned long window, int x, int y);
+// Moves the pointer to (x, y) of the window and clicks `button` `count` times in a row
+// (count 2: a double click).
+void x_click(Display* display, unsigned long window, int x, int y, int button = 1, int count = 1);
+// Presses button 1 at (x0, y0) of the window, moves to (x1, y1) and lets go there.
+void x_drag(Display* display, unsigned long window, int x0, int y0, int x1, int y1);
+// Gives every character of the UTF-8 text a key in the server's keyboard map. Programs
+// read the map when they start: call this before starting one that is to get the keys.
+void x_map_keys(Display* display, const std::string& text);
+
+// ---- selections, through xclip ------------------------------------------------------------
+
+// The text of the selection ("primary" or "clipboard"); "" when nobody holds it.
+std::string x_selection_text(const std::string& selection);
+// xclip takes the selection with `text`; returns once reading it back gives the text.
+bool x_set_selection(const std::string& selection, const std::string& text);
 // WM_DELETE_WINDOW as a window manager sends it when the close button is pressed.
 void x_send_close(Display* display, unsigned long window);
 
