@@ -2,13 +2,12 @@
 #include "runtime/window/window_identity.h"
 
 #include <X11/Xlib.h>
+#include <dlfcn.h>
 
 #include <atomic>
 
 #include "runtime/core/desktop_identity.h"
 #include "runtime/window/window.h"
-// Last: the internal header brings the request macros and many others.
-#include <X11/Xlibint.h>
 
 namespace {
 
@@ -27,18 +26,15 @@ void finish_window_identity(Display* display, unsigned long window) {
 
 // freeglut maps its window inside glutCreateWindow, before the caller learns its id. This
 // definition in the program takes the place of Xlib's, for the toolkit too: it gives the
-// window being made its identity, then sends the map request as Xlib's own XMapWindow does.
+// window being made its identity, then hands the map to Xlib's own XMapWindow.
 extern "C" int XMapWindow(Display* dpy, Window window) {
+  using map_function = int (*)(Display*, Window);
+  static const map_function xlib_map = reinterpret_cast<map_function>(dlsym(RTLD_NEXT, "XMapWindow"));
   if (pending_title.load() && on_window_thread()) {
     if (const char* title = pending_title.exchange(nullptr)) {
       set_window_identity(dpy, window);
       set_window_utf8_title(dpy, window, title);
     }
   }
-  xResourceReq* req;
-  LockDisplay(dpy);
-  GetResReq(MapWindow, window, req);
-  UnlockDisplay(dpy);
-  SyncHandle();
-  return 1;
+  return xlib_map ? xlib_map(dpy, window) : 0;
 }
