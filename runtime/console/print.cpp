@@ -130,12 +130,14 @@ void print_text(rt_string* text, int32_t line_end) {
         sleep_ms(bell_pause_ms);
         break;
       case 9: {
-        // Spaces up to the next tab stop (columns 9, 17, 25, ...), at least one.
+        // Spaces up to the next tab stop (columns 9, 17, 25, ...), at least one. A stop
+        // beyond the line end is never reached on a page narrower than it: the tab ends at
+        // the line end instead, and so never runs on.
         int32_t before;
         do {
           before = image->cursor_col;
           wrapped = print_char(image, ' ', defer_wrap);
-        } while ((before & 7) != 0 && !image->wrap_pending);
+        } while ((before & 7) != 0 && !image->wrap_pending && !wrapped);
         break;
       }
       case 10:

@@ -254,12 +254,12 @@ void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, i
     raise_error(5);
     return;
   }
-  if ((has_cols && (columns <= 0 || columns > 32767)) || (has_rows && (rows <= 0 || rows > 32767))) {
+  screen_image* current = page_zero();
+  if (!current) {
     raise_error(5);
     return;
   }
-  screen_image* current = page_zero();
-  if (!current) {
+  if (!text_grid_allowed(has_cols ? columns : current->width, has_rows ? rows : text_rows(current))) {
     raise_error(5);
     return;
   }
@@ -281,6 +281,10 @@ void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, i
   requested_rows = rows;
   requested_font = font;
   screen_set(0, 0, 0, 0, 0, passed_mode);
+}
+
+bool text_grid_allowed(int32_t columns, int32_t rows) {
+  return columns > 0 && columns <= 32767 && rows > 0 && rows <= 32767;
 }
 
 void screen_startup() {

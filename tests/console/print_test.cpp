@@ -131,6 +131,17 @@ TEST_F(print_output, GraphicalTabStops) {
   locate(3, 79);
   print_raw("\tz", 0);
   EXPECT_EQ(cell_char(4, 1), 'z');
+  // On pages narrower than a stop, or whose width is no multiple of 8, a tab that reaches
+  // the line end stops at the start of the next line (it used to loop for ever).
+  for (int32_t width : {4, 12}) {
+    SetUp();
+    screen_width(0, width, 43, 0, 0, 3);
+    locate(2, width - 1);
+    print_raw("\tr", 0);
+    EXPECT_EQ(write_target->cursor_row, 3) << width;
+    EXPECT_EQ(write_target->cursor_col, 2) << width;
+    EXPECT_EQ(text_cell(write_target, 3, 1)[0], 'r') << width;
+  }
 }
 
 TEST_F(print_output, CommaZones) {
