@@ -284,7 +284,10 @@ void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, i
 }
 
 bool text_grid_allowed(int32_t columns, int32_t rows) {
-  return columns > 0 && columns <= 32767 && rows > 0 && rows <= 32767;
+  if (columns <= 0 || rows <= 0 || columns > frame_side_limit || rows > frame_side_limit) return false;
+  // The grid's frame must fit: its pixels are columns x rows glyph cells of the grid's font.
+  int32_t font = font_for_grid(columns, rows);
+  return columns * font_width[font] <= frame_side_limit && rows * font_height[font] <= frame_side_limit;
 }
 
 void screen_startup() {

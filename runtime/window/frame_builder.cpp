@@ -191,6 +191,10 @@ void build_text_frame() {
     return;
   }
   int32_t width = columns * glyph.width, height = rows * glyph.height;
+  if (width > frame_side_limit || height > frame_side_limit) {  // WIDTH never makes such a page
+    give_back(slot_index, order);
+    return;
+  }
 
   int32_t blink = blink_enabled.load() ? 1 : 0;
   int32_t valid_at_start = previous_frame_valid.load();
