@@ -1,9 +1,13 @@
-# make run | make test | make build | make bench  (see README.md)
+# make run | make test | make build | make bench | make fuzz  (see README.md)
+SHELL      := /bin/bash
 BUILD      := build
 ASAN_BUILD := build-asan
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := val read input_fields print chain strings
 JOBS       := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test test-plain test-asan bench clean
+.PHONY: all deps build run test test-plain test-asan bench fuzz clean
 
 all: build
 
@@ -37,5 +41,21 @@ bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
 
+# Each libFuzzer program for FUZZ_SECONDS, starting from its committed corpus; new inputs it
+# finds go to $(FUZZ_BUILD)/corpus/<target>, crashes and hangs to $(FUZZ_BUILD)/findings/.
+fuzz:
+	@bash tools/install-deps.sh fuzz
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRT_FUZZ=ON \
+	  -DCMAKE_CXX_COMPILER=clang++-14
+	ASAN_OPTIONS=detect_leaks=0 cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@mkdir -p $(FUZZ_BUILD)/findings
+	@for t in $(FUZZ_TARGETS); do \
+	  echo "== $$t"; mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	  ./$(FUZZ_BUILD)/fuzz/$${t}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
+	    -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/findings/$$t- \
+	    $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t 2>&1 | grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|stat::|ERROR|SUMMARY|invariant|Test unit written'; \
+	  test $${PIPESTATUS[0]} -eq 0 || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
