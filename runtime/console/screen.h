@@ -120,6 +120,8 @@ void screen_set(int32_t mode, int32_t color_switch, int32_t active_page, int32_t
 void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, int32_t extra2, int32_t passed);
 // True when WIDTH accepts a text grid of this many columns and rows (both given).
 bool text_grid_allowed(int32_t columns, int32_t rows);
+// True when the frame of such a grid drawn in `font` stays within the frame size limit.
+bool text_frame_fits(int32_t columns, int32_t rows, int32_t font);
 // COLOR passed: 1 foreground, 2 background, 4 border. CLS: 1 method, 2 colour.
 // LOCATE: 1 row, 2 column, 4 cursor, 8 start line, 16 end line. VIEW PRINT: nonzero = top and bottom.
 void color_set(uint32_t foreground, uint32_t background, uint32_t border, int32_t passed);

@@ -285,9 +285,13 @@ void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, i
 
 bool text_grid_allowed(int32_t columns, int32_t rows) {
   if (columns <= 0 || rows <= 0 || columns > frame_side_limit || rows > frame_side_limit) return false;
-  // The grid's frame must fit: its pixels are columns x rows glyph cells of the grid's font.
-  int32_t font = font_for_grid(columns, rows);
-  return columns * font_width[font] <= frame_side_limit && rows * font_height[font] <= frame_side_limit;
+  return text_frame_fits(columns, rows, font_for_grid(columns, rows));
+}
+
+bool text_frame_fits(int32_t columns, int32_t rows, int32_t font) {
+  if (font < 0 || font >= 49) return true;  // a font the frame builder does not draw makes no frame
+  return int64_t{columns} * font_width[font] <= frame_side_limit &&
+         int64_t{rows} * font_height[font] <= frame_side_limit;
 }
 
 void screen_startup() {

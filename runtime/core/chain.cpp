@@ -84,7 +84,9 @@ void apply_screen_records(handover_reader* reader) {
   if (tag == 259) {
     int32_t font;
     if (!reader->read_i32(&font)) return;
-    if (write_target) font_select(font, write_target);
+    // A font whose frame would be too large for the grid is left out, like such a WIDTH.
+    if (write_target && text_frame_fits(write_target->width, text_rows(write_target), font))
+      font_select(font, write_target);
     if (pending_error || !reader->read_u32(&tag)) return;
   }
   while (tag == 260) {
