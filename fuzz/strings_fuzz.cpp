@@ -58,7 +58,7 @@ struct interpreter {
   std::string some_text() {
     uint8_t head = in.next();
     size_t length = head & 31;
-    if (head & 32) length = static_cast<size_t>(head) * 97;  // now and then a long one, to move the heap
+    if ((head & 0xE0) == 0xE0) length = length * 600;  // now and then a long one, to move the heap
     std::string t;
     for (size_t i = 0; i < length; ++i) t += static_cast<char>(i < 32 ? in.next() : 'a' + i % 7);
     return t;

@@ -3,9 +3,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "runtime/console/shared_cells.h"
+
 struct mem_lock;
 
-// One drawing surface (text page or graphics image); fields in this order.
+// One drawing surface (text page or graphics image); fields in this order. The frame
+// builder reads the cursor fields and wrap_pending of the visible page while the program
+// thread writes them, hence their shared_field type (same size and layout).
 struct screen_image {
   mem_lock* lock_handle;       // lock for the image's memory blocks, or null
   uint64_t lock_id;            // id of that lock; 0 = none
@@ -24,17 +28,17 @@ struct screen_image {
   uint32_t font_id;            // index into the font tables
   int16_t view_top;            // first row of the scrolling region (1-based)
   int16_t view_bottom;         // last row of the scrolling region
-  int16_t cursor_col;          // 1-based
-  int16_t cursor_row;          // 1-based
-  uint8_t cursor_visible;      // 1: the renderer draws the text cursor
-  uint8_t cursor_start_line;   // first scan line of the cursor shape
-  uint8_t cursor_end_line;     // last scan line of the cursor shape
+  shared_field<int16_t> cursor_col;        // 1-based
+  shared_field<int16_t> cursor_row;        // 1-based
+  shared_field<uint8_t> cursor_visible;    // 1: the renderer draws the text cursor
+  shared_field<uint8_t> cursor_start_line; // first scan line of the cursor shape
+  shared_field<uint8_t> cursor_end_line;   // last scan line of the cursor shape
   uint8_t* buffer;             // cells or pixels, row by row
   uint32_t owner_flags;        // 1 owns palette; 2 screen page; 4 owns buffer
   uint32_t* palette;           // 256 entries 0xAARRGGBB, or null
   int32_t transparent_index;   // -1 = none
   uint8_t alpha_off;           // 1: graphics writes ignore alpha
-  uint8_t wrap_pending;        // 0 none; 1 deferred wrap; 2 also show the cursor on the next row
+  shared_field<uint8_t> wrap_pending;      // 0 none; 1 deferred wrap; 2 also show the cursor on the next row
   uint8_t glyph_mode;          // graphics PRINT: 1 fg only, 2 bg only, 3 both
   uint8_t page_state_marker;   // start of the graphics state block copied between pages
   int32_t viewport[4];         // graphics viewport x1, y1, x2, y2

@@ -42,6 +42,12 @@ struct handover_reader {
     position += count;
     return true;
   }
+  // The next `count` bytes in place, or null when the file ends first.
+  const uint8_t* take(size_t count) {
+    if (bytes.size() - position < count) return nullptr;
+    position += count;
+    return bytes.data() + position - count;
+  }
 };
 
 constexpr size_t handover_file_limit = 64u << 20;  // far above any page set a program can hand over
@@ -96,7 +102,9 @@ void apply_screen_records(handover_reader* reader) {
     screen_image* page = pending_error ? nullptr : image_at(index);
     if (!page || !page->buffer) return;
     size_t count = static_cast<size_t>(page->width) * page->height * page->bytes_per_pixel;
-    if (!reader->read_bytes(page->buffer, count)) return;
+    const uint8_t* cells = reader->take(count);
+    if (!cells) return;
+    shared_move(page->buffer, cells, count);  // the page may be on display
     uint8_t record[image_record_bytes];
     // The sender's image record carries its own pointers; the local page keeps its state.
     if (!reader->read_bytes(record, sizeof record)) return;
@@ -115,7 +123,8 @@ void apply_screen_records(handover_reader* reader) {
     uint32_t colours[256];
     if (!reader->read_bytes(colours, sizeof colours)) return;
     screen_image* page = visual_page.load();
-    if (page && page->palette) std::memcpy(page->palette, colours, sizeof colours);
+    if (page && page->palette)  // the frame builder reads the visible page's palette
+      for (int i = 0; i < 256; ++i) shared_store(&page->palette[i], colours[i]);
     uint32_t trailer;
     reader->read_u32(&trailer);
   }
