@@ -11,6 +11,9 @@ packages=(
   desktop-file-utils appstream-util groff-base dpkg-dev lintian
 )
 
+# make fuzz alone needs clang and its libFuzzer runtime.
+if [ "${1:-}" = fuzz ]; then packages+=(clang-14 libclang-rt-14-dev); fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

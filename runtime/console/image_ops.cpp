@@ -109,6 +109,6 @@ void page_copy(int32_t source, int32_t destination) {
     return;
   }
   if (from == to) return;
-  std::memmove(to->buffer, from->buffer, image_bytes(from));
+  shared_move(to->buffer, from->buffer, image_bytes(from));  // the destination may be on display
   screen_changed(to);
 }

@@ -68,8 +68,8 @@ void print_glyph(uint32_t character) {
   screen_image* image = write_target;
   uint8_t* cell = text_cell(image, image->cursor_row, image->cursor_col);
   if (!cell) return;
-  cell[0] = static_cast<uint8_t>(character);
-  cell[1] = text_attribute(image);
+  shared_store(&cell[0], static_cast<uint8_t>(character));
+  shared_store(&cell[1], text_attribute(image));
 }
 
 void print_newline() {
@@ -92,7 +92,7 @@ void print_newline() {
     uint8_t* to = text_cell(image, top, 1);
     uint8_t* from = text_cell(image, top + 1, 1);
     uint8_t* last = text_cell(image, bottom, image->width);
-    if (to && from && last) std::memmove(to, from, static_cast<size_t>(last + 2 - from));
+    if (to && from && last) shared_move(to, from, static_cast<size_t>(last + 2 - from));
   }
   text_fill_rows(image, bottom, bottom, blank_attribute(image, image->bg_color));
   image->cursor_row = static_cast<int16_t>(bottom);
@@ -131,12 +131,14 @@ void print_text(rt_string* text, int32_t line_end) {
         sleep_ms(bell_pause_ms);
         break;
       case 9: {
-        // Spaces up to the next tab stop (columns 9, 17, 25, ...), at least one.
+        // Spaces up to the next tab stop (columns 9, 17, 25, ...), at least one. A stop
+        // beyond the line end is never reached on a page narrower than it: the tab ends at
+        // the line end instead, and so never runs on.
         int32_t before;
         do {
           before = image->cursor_col;
           wrapped = print_char(image, ' ', defer_wrap);
-        } while ((before & 7) != 0 && !image->wrap_pending);
+        } while ((before & 7) != 0 && !image->wrap_pending && !wrapped);
         break;
       }
       case 10:

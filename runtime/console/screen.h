@@ -3,11 +3,14 @@
 #include <atomic>
 #include <cstdint>
 
+#include "runtime/console/shared_cells.h"
 #include "runtime/core/wake_signal.h"
 
 struct mem_lock;
 
-// One drawing surface (text page or graphics image); fields in this order.
+// One drawing surface (text page or graphics image); fields in this order. The frame
+// builder reads the cursor fields and wrap_pending of the visible page while the program
+// thread writes them, hence their shared_field type (same size and layout).
 struct screen_image {
   mem_lock* lock_handle;       // lock for the image's memory blocks, or null
   uint64_t lock_id;            // id of that lock; 0 = none
@@ -26,17 +29,17 @@ struct screen_image {
   uint32_t font_id;            // index into the font tables
   int16_t view_top;            // first row of the scrolling region (1-based)
   int16_t view_bottom;         // last row of the scrolling region
-  int16_t cursor_col;          // 1-based
-  int16_t cursor_row;          // 1-based
-  uint8_t cursor_visible;      // 1: the renderer draws the text cursor
-  uint8_t cursor_start_line;   // first scan line of the cursor shape
-  uint8_t cursor_end_line;     // last scan line of the cursor shape
+  shared_field<int16_t> cursor_col;        // 1-based
+  shared_field<int16_t> cursor_row;        // 1-based
+  shared_field<uint8_t> cursor_visible;    // 1: the renderer draws the text cursor
+  shared_field<uint8_t> cursor_start_line; // first scan line of the cursor shape
+  shared_field<uint8_t> cursor_end_line;   // last scan line of the cursor shape
   uint8_t* buffer;             // cells or pixels, row by row
   uint32_t owner_flags;        // 1 owns palette; 2 screen page; 4 owns buffer
   uint32_t* palette;           // 256 entries 0xAARRGGBB, or null
   int32_t transparent_index;   // -1 = none
   uint8_t alpha_off;           // 1: graphics writes ignore alpha
-  uint8_t wrap_pending;        // 0 none; 1 deferred wrap; 2 also show the cursor on the next row
+  shared_field<uint8_t> wrap_pending;      // 0 none; 1 deferred wrap; 2 also show the cursor on the next row
   uint8_t glyph_mode;          // graphics PRINT: 1 fg only, 2 bg only, 3 both
   uint8_t page_state_marker;   // start of the graphics state block copied between pages
   int32_t viewport[4];         // graphics viewport x1, y1, x2, y2
@@ -127,6 +130,10 @@ void screen_set(int32_t mode, int32_t color_switch, int32_t active_page, int32_t
                 int32_t refresh, int32_t passed);
 // passed: 1 columns, 2 rows, 4 and 8 the two values the screen ignores.
 void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, int32_t extra2, int32_t passed);
+// True when WIDTH accepts a text grid of this many columns and rows (both given).
+bool text_grid_allowed(int32_t columns, int32_t rows);
+// True when the frame of such a grid drawn in `font` stays within the frame size limit.
+bool text_frame_fits(int32_t columns, int32_t rows, int32_t font);
 // COLOR passed: 1 foreground, 2 background, 4 border. CLS: 1 method, 2 colour.
 // LOCATE: 1 row, 2 column, 4 cursor, 8 start line, 16 end line. VIEW PRINT: nonzero = top and bottom.
 void color_set(uint32_t foreground, uint32_t background, uint32_t border, int32_t passed);

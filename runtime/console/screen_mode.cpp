@@ -255,12 +255,12 @@ void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, i
     raise_error(5);
     return;
   }
-  if ((has_cols && (columns <= 0 || columns > 32767)) || (has_rows && (rows <= 0 || rows > 32767))) {
+  screen_image* current = page_zero();
+  if (!current) {
     raise_error(5);
     return;
   }
-  screen_image* current = page_zero();
-  if (!current) {
+  if (!text_grid_allowed(has_cols ? columns : current->width, has_rows ? rows : text_rows(current))) {
     raise_error(5);
     return;
   }
@@ -282,6 +282,17 @@ void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, i
   requested_rows = rows;
   requested_font = font;
   screen_set(0, 0, 0, 0, 0, passed_mode);
+}
+
+bool text_grid_allowed(int32_t columns, int32_t rows) {
+  if (columns <= 0 || rows <= 0 || columns > frame_side_limit || rows > frame_side_limit) return false;
+  return text_frame_fits(columns, rows, font_for_grid(columns, rows));
+}
+
+bool text_frame_fits(int32_t columns, int32_t rows, int32_t font) {
+  if (font < 0 || font >= 49) return true;  // a font the frame builder does not draw makes no frame
+  return int64_t{columns} * font_width[font] <= frame_side_limit &&
+         int64_t{rows} * font_height[font] <= frame_side_limit;
 }
 
 void screen_startup() {

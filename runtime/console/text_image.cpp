@@ -74,8 +74,8 @@ void text_fill_rows(screen_image* image, int32_t first_row, int32_t last_row, ui
   uint8_t* end = text_cell(image, last_row, image->width);
   if (!start || !end) return;
   for (uint8_t* cell = start; cell <= end; cell += 2) {
-    cell[0] = blank_char;
-    cell[1] = attribute;
+    shared_store(&cell[0], blank_char);
+    shared_store(&cell[1], attribute);
   }
 }
 

@@ -31,7 +31,7 @@ bool extend_rows(int32_t row, int32_t column, int32_t passed) {
   uint32_t bg = write_target->bg_color;
   screen_width(0, 80, 50, 0, 0, passed_first | passed_second);
   if (pending_error) return false;
-  std::memcpy(conventional_memory + video_memory_offset, kept, kept_screen_bytes);
+  shared_move(conventional_memory + video_memory_offset, kept, kept_screen_bytes);  // on display again
   write_target->fg_color = fg;
   write_target->bg_color = bg;
   return true;

@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include "runtime/core/chain.h"
 
 #include "runtime/console/screen.h"
 #include "runtime/core/errors.h"
@@ -39,11 +42,18 @@ struct handover_reader {
     position += count;
     return true;
   }
+  // The next `count` bytes in place, or null when the file ends first.
+  const uint8_t* take(size_t count) {
+    if (bytes.size() - position < count) return nullptr;
+    position += count;
+    return bytes.data() + position - count;
+  }
 };
 
 constexpr size_t handover_file_limit = 64u << 20;  // far above any page set a program can hand over
 constexpr uint32_t directory_limit = 65536;
 constexpr size_t image_record_bytes = 192;
+constexpr int32_t handover_page_limit = 255;  // highest page number a hand-over names
 
 bool load_file(const char* name, std::vector<uint8_t>* out) {
   FILE* file = std::fopen(name, "rb");
@@ -71,7 +81,8 @@ void apply_screen_records(handover_reader* reader) {
     if (tag == 258) {
       int32_t columns, rows;
       if (!reader->read_i32(&columns) || !reader->read_i32(&rows)) return;
-      screen_width(0, columns, rows, 0, 0, 1 | 2);
+      // A grid the WIDTH statement would refuse is left out; the other records still apply.
+      if (text_grid_allowed(columns, rows)) screen_width(0, columns, rows, 0, 0, 1 | 2);
       if (pending_error || !reader->read_u32(&tag)) return;
     }
   }
@@ -79,17 +90,21 @@ void apply_screen_records(handover_reader* reader) {
   if (tag == 259) {
     int32_t font;
     if (!reader->read_i32(&font)) return;
-    if (write_target) font_select(font, write_target);
+    // A font whose frame would be too large for the grid is left out, like such a WIDTH.
+    if (write_target && text_frame_fits(write_target->width, text_rows(write_target), font))
+      font_select(font, write_target);
     if (pending_error || !reader->read_u32(&tag)) return;
   }
   while (tag == 260) {
     int32_t page_number;
-    if (!reader->read_i32(&page_number) || page_number < 0 || page_number > 255) return;
+    if (!reader->read_i32(&page_number) || page_number < 0 || page_number > handover_page_limit) return;
     int32_t index = ensure_page(page_number);
     screen_image* page = pending_error ? nullptr : image_at(index);
     if (!page || !page->buffer) return;
     size_t count = static_cast<size_t>(page->width) * page->height * page->bytes_per_pixel;
-    if (!reader->read_bytes(page->buffer, count)) return;
+    const uint8_t* cells = reader->take(count);
+    if (!cells) return;
+    shared_move(page->buffer, cells, count);  // the page may be on display
     uint8_t record[image_record_bytes];
     // The sender's image record carries its own pointers; the local page keeps its state.
     if (!reader->read_bytes(record, sizeof record)) return;
@@ -98,14 +113,18 @@ void apply_screen_records(handover_reader* reader) {
   if (tag == 261) {
     int32_t active, visible;
     if (!reader->read_i32(&active) || !reader->read_i32(&visible)) return;
-    screen_set(0, 0, active, visible, 0, 4 | 8);
+    // Pages beyond those a hand-over can carry are left out (a huge number would make a
+    // page table of gigabytes); the other records still apply.
+    bool in_range = active >= 0 && active <= handover_page_limit && visible >= 0 && visible <= handover_page_limit;
+    if (in_range) screen_set(0, 0, active, visible, 0, 4 | 8);
     if (pending_error || !reader->read_u32(&tag)) return;
   }
   if (tag == 262) {
     uint32_t colours[256];
     if (!reader->read_bytes(colours, sizeof colours)) return;
     screen_image* page = visual_page.load();
-    if (page && page->palette) std::memcpy(page->palette, colours, sizeof colours);
+    if (page && page->palette)  // the frame builder reads the visible page's palette
+      for (int i = 0; i < 256; ++i) shared_store(&page->palette[i], colours[i]);
     uint32_t trailer;
     reader->read_u32(&trailer);
   }
@@ -131,28 +150,31 @@ bool chain_handover_named(const rt_string* line) {
   return std::memcmp(text + length - 12, "chain", 5) == 0;
 }
 
+std::string chain_apply(const uint8_t* bytes, size_t size) {
+  handover_reader reader;
+  reader.bytes.assign(bytes, bytes + size);
+  uint32_t ignored, directory_length;
+  if (!reader.read_u32(&ignored) || !reader.read_u32(&directory_length) || directory_length >= directory_limit)
+    return std::string();
+  std::vector<char> directory(directory_length + 1, 0);
+  if (!reader.read_bytes(directory.data(), directory_length)) return std::string();
+  apply_screen_records(&reader);
+  return std::string(directory.data());  // up to the first zero byte
+}
+
 void chain_handover() {
   if (!chain_handover_named(command_line)) return;
   char name[13];
   std::memcpy(name, command_line->chars + command_line->len - 12, 12);
   name[12] = 0;
 
-  handover_reader reader;
-  std::vector<char> directory;
-  if (load_file(name, &reader.bytes)) {
-    uint32_t ignored, directory_length;
-    if (reader.read_u32(&ignored) && reader.read_u32(&directory_length) && directory_length < directory_limit) {
-      directory.resize(directory_length + 1, 0);
-      if (reader.read_bytes(directory.data(), directory_length)) {
-        directory[directory_length] = 0;
-        apply_screen_records(&reader);
-      } else {
-        directory.clear();
-      }
-    }
+  std::vector<uint8_t> bytes;
+  std::string directory;
+  if (load_file(name, &bytes)) {
+    directory = chain_apply(bytes.data(), bytes.size());
     std::remove(name);
   }
-  if (!directory.empty() && directory[0] && chdir(directory.data()) != 0) {
+  if (!directory.empty() && chdir(directory.c_str()) != 0) {
     // the current directory stays
   }
   shorten_command_line(32);

@@ -1,8 +1,11 @@
 // Message box (a small Xlib dialog of its own, drawn with the built-in 8x16 glyphs, that needs no X font).
 #include "runtime/core/message_box.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +25,7 @@
 #include "runtime/console/fonts.h"
 #include "runtime/core/desktop_identity.h"
 #include "runtime/window/display_scale.h"
+#include "runtime/core/lifecycle.h"
 
 std::atomic<unsigned long> message_box_owner_window{0};
 
@@ -36,6 +40,7 @@ const int button_width = 8;  // cells per button
 const int button_gap = 2;    // cells between buttons
 const int min_cols = 30;
 const int max_cols = 160;
+const int shutdown_check_ms = 20;  // how often a waiting box looks for shutdown
 
 // Colours as 0xRRGGBB, all taken from the 16 text colours.
 const unsigned long face_color = 0xAAAAAA;    // box background
@@ -402,11 +407,26 @@ int on_key(box_state& box, XKeyEvent& key) {
   }
 }
 
-// Event loop until an answer.
+// Waits for the box's next event; false when shutdown began first. Xlib may already hold
+// events read from the socket, so the queue is asked before waiting on the connection.
+bool next_event(box_state& box, XEvent* event) {
+  while (XPending(box.display) == 0) {
+    if (stop_all.load()) return false;
+    pollfd connection{ConnectionNumber(box.display), POLLIN, 0};
+    if (poll(&connection, 1, shutdown_check_ms) < 0 && errno != EINTR) return false;
+    if (connection.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;  // the server went away
+  }
+  if (stop_all.load()) return false;
+  XNextEvent(box.display, event);
+  return true;
+}
+
+// Event loop until an answer. Shutdown (the program's window closed, say) answers No:
+// the program thread must not stay in the box while the process ends.
 int run_box(box_state& box) {
   for (;;) {
     XEvent event;
-    XNextEvent(box.display, &event);
+    if (!next_event(box, &event)) return 0;
     switch (event.type) {
       case Expose:
         // Under a reparenting window manager the box may become viewable only after its

@@ -53,6 +53,8 @@ void start_thread(uint64_t* handle_cell, void* (*function)(void*), void* argumen
     delete record;  // no thread runs it; the handle cell keeps 0
     return;
   }
+  // Nobody joins the runtime's threads: detached, a thread that returns leaves nothing behind.
+  pthread_detach(thread);
   if (handle_cell) *handle_cell = static_cast<uint64_t>(thread);
 }
 

@@ -236,6 +236,10 @@ void build_text_frame() {
     return;
   }
   int32_t width = columns * glyph.width, height = rows * glyph.height;
+  if (width > frame_side_limit || height > frame_side_limit) {  // WIDTH never makes such a page
+    give_back(slot_index, order);
+    return;
+  }
 
   int32_t blink = blink_enabled.load() ? 1 : 0;
   int32_t valid_at_start = previous_frame_valid.load();
@@ -254,16 +258,19 @@ void build_text_frame() {
     return;
   }
 
+  uint32_t palette_now[256];
+  shared_read(reinterpret_cast<uint8_t*>(palette_now), reinterpret_cast<const uint8_t*>(page->palette),
+              sizeof palette_now);
   if (!compare) {
-    std::memcpy(previous_palette, page->palette, sizeof previous_palette);
-  } else if (std::memcmp(previous_palette, page->palette, sizeof previous_palette) != 0) {
-    std::memcpy(previous_palette, page->palette, sizeof previous_palette);
+    std::memcpy(previous_palette, palette_now, sizeof previous_palette);
+  } else if (std::memcmp(previous_palette, palette_now, sizeof previous_palette) != 0) {
+    std::memcpy(previous_palette, palette_now, sizeof previous_palette);
     compare = false;
   }
 
   // One snapshot of the cells: the program thread may be printing meanwhile, and the
   // test and the paint below must agree on what they saw.
-  std::memcpy(current_cells, first_cell, cells_size);
+  bool cells_changed = shared_read(current_cells, first_cell, cells_size, compare ? previous_cells : nullptr);
   int32_t phase = (frame_counter.load() >> 3) & 1;
   int32_t cursor_x = page->cursor_col - 1, cursor_y = page->cursor_row - 1;
   if (page->wrap_pending == 2 && cursor_y < rows - 1) {
@@ -273,7 +280,7 @@ void build_text_frame() {
   int32_t look = cursor_look(page);
   bool cursor_moved = cursor_x != previous_cursor_x || cursor_y != previous_cursor_y;
   bool cursor_changed = phase != previous_cursor_phase || look != previous_cursor_look;
-  bool redraw = !compare || std::memcmp(current_cells, previous_cells, cells_size) != 0 ||
+  bool redraw = !compare || cells_changed ||
                 phase != previous_blink_phase || cursor_changed || cursor_moved;
   if (!redraw) {
     give_back(slot_index, order);

@@ -4,6 +4,10 @@
 #include <cstdint>
 #include "runtime/console/screen.h"
 
+// Largest side of a software frame in pixels, within every GL texture limit met in
+// practice: WIDTH refuses a text grid whose frame would be larger.
+constexpr int32_t frame_side_limit = 8192;
+
 // The screen statements and the frame builder share one pause handshake word.
 inline std::atomic<int32_t>& frame_builder_lock = frame_build_pause;
 

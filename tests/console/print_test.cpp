@@ -131,6 +131,17 @@ TEST_F(print_output, GraphicalTabStops) {
   locate(3, 79);
   print_raw("\tz", 0);
   EXPECT_EQ(cell_char(4, 1), 'z');
+  // On pages narrower than a stop, or whose width is no multiple of 8, a tab that reaches
+  // the line end stops at the start of the next line (it used to loop for ever).
+  for (int32_t width : {4, 12}) {
+    SetUp();
+    screen_width(0, width, 43, 0, 0, 3);
+    locate(2, width - 1);
+    print_raw("\tr", 0);
+    EXPECT_EQ(write_target->cursor_row, 3) << width;
+    EXPECT_EQ(write_target->cursor_col, 2) << width;
+    EXPECT_EQ(text_cell(write_target, 3, 1)[0], 'r') << width;
+  }
 }
 
 TEST_F(print_output, CommaZones) {
@@ -277,8 +288,10 @@ TEST_F(print_output, ConsolePageWritesToStandardOutput) {
 namespace {
 
 TEST_F(print_output, WidestPageDefersTheWrapWithoutOverflow) {
-  screen_width(0, 32767, 1, 0, 0, 3);
-  ASSERT_EQ(pending_error, 0u);
+  // Off screen: WIDTH refuses a grid whose frame would be this wide.
+  int32_t index = image_new(32767, 1, 0);
+  ASSERT_GT(index, 1);
+  set_write_target(-index);
   ASSERT_EQ(write_target->width, 32767);
   print_raw(std::string(32767, 'a'), 0);
   EXPECT_EQ(write_target->cursor_col, 32767);
@@ -291,6 +304,9 @@ TEST_F(print_output, WidestPageDefersTheWrapWithoutOverflow) {
   locate(1, 32767);
   print_raw("\x1c", 0);  // cursor right at the end of the only region row: nothing
   EXPECT_EQ(write_target->cursor_col, 32767);
+  set_write_target(0);
+  image_free(-index, 1);
+  EXPECT_EQ(pending_error, 0u);
 }
 
 }  // namespace

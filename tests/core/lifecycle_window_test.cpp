@@ -141,6 +141,16 @@ TEST_F(LifecycleWindow, ErrorDialogNoEndsWithoutReachingEnd) {
   pid = -1;
 }
 
+TEST_F(LifecycleWindow, CloseButtonWhileTheErrorBoxIsUpExitsZero) {
+  start_and_wait_for("lifecycle_error", {}, "BEFORE");
+  unsigned long box = x_find_window(display, "Unhandled Error #", window_timeout_ms);
+  ASSERT_NE(box, 0u);
+  // The box answers No by itself when shutdown begins; nobody touches it here.
+  x_send_close(display, window);
+  EXPECT_EQ(wait_exit_status(pid, exit_timeout_ms), 0);
+  pid = -1;
+}
+
 TEST_F(LifecycleWindow, CriticalErrorOffersOkAndExitsZero) {
   start_and_wait_for("lifecycle_error", {"301"}, "BEFORE");
   unsigned long box = x_find_window(display, "Critical Error #", window_timeout_ms);

@@ -4,6 +4,7 @@
 
 #include "runtime/console/conventional_memory.h"
 #include "runtime/console/print.h"
+#include "runtime/console/shared_cells.h"
 #include "runtime/core/errors.h"
 #include "runtime/core/lifecycle.h"
 #include "runtime/values/strings.h"
@@ -32,7 +33,9 @@ inline void statement_end(uint32_t mark, int32_t line) {
 inline void print_line(const char* text) { print_text(string_from_text(text), 1); }
 
 // True while keys wait in the emulated BIOS key ring (head and tail words differ).
+// The window thread stores them while this runs, so each byte is read with shared_load.
 inline bool key_ring_filled() {
   const uint8_t* memory = conventional_memory;
-  return (memory[0x41A] | memory[0x41B] << 8) != (memory[0x41C] | memory[0x41D] << 8);
+  auto byte = [memory](int at) { return shared_load(memory + at); };
+  return (byte(0x41A) | byte(0x41B) << 8) != (byte(0x41C) | byte(0x41D) << 8);
 }
