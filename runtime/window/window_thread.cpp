@@ -197,9 +197,10 @@ void wait_for_window_work() {
     sleep_ms(static_cast<uint32_t>(pass));
     return;
   }
-  // Xlib may hold events it has read already; poll would not see them. XPending also
-  // sends what Xlib still buffers, so the server has everything before we sleep.
-  if (XPending(toolkit_display) > 0) {
+  // Send what Xlib still buffers, so the server has everything before we sleep; and Xlib
+  // may hold events it has read already, which poll would not see.
+  XFlush(toolkit_display);
+  if (XEventsQueued(toolkit_display, QueuedAlready) > 0) {
     window_metrics_stale();
     return;
   }
