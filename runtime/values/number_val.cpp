@@ -8,14 +8,14 @@
 
 namespace {
 
-// The scratch areas are fixed at 256 bytes. The digit buffer keeps at most
-// val_max_digits significant digits; later digits are dropped (truncation, not rounding),
-// but integer-part digits keep counting into the point position, so "1" followed by
-// 10,000 digits still has the magnitude 1E+10000. 200 digits settle every value the
-// extended format can tell apart; the canonical text then needs at most
-// 200 + scientific_overhead characters, well inside its 256 bytes.
+// The scratch areas are 256 bytes each. Every significant digit that still leaves room in
+// the canonical text for its sign, point, exponent and NUL is kept: 232 of them. Any value
+// whose digits all fit is therefore rounded correctly, a half-way value followed by a far
+// non-zero digit included; later digits are dropped (truncation, not rounding), but
+// integer-part digits keep counting into the point position, so "1" followed by 10,000
+// digits still has the magnitude 1E+10000.
 constexpr int32_t scratch_bytes = 256;
-constexpr int32_t val_max_digits = 200;
+constexpr int32_t val_max_digits = scratch_bytes - scientific_overhead;
 
 // Scan state of VAL; only the program thread calls it.
 char val_digits[scratch_bytes];     // significant digits, in order
