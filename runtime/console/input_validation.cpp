@@ -5,6 +5,7 @@
 #include <string>
 
 #include "runtime/console/input.h"
+#include "runtime/values/number_scan.h"
 #include "runtime/values/strings.h"
 
 namespace {
@@ -23,9 +24,6 @@ struct float_limits {
 };
 constexpr float_limits single_limits = {43, 39, "3402823", 8, -44, "1401298"};
 constexpr float_limits double_limits = {322, 309, "17976931", 16, -323, "4940656"};
-
-bool is_digit(uint8_t c) { return c >= '0' && c <= '9'; }
-bool is_exponent_letter(uint8_t c) { return c == 'D' || c == 'd' || c == 'E' || c == 'e'; }
 
 void store_low_bytes(void* destination, uint64_t value, int32_t bytes) {
   // Little-endian host: the low bytes come first.
@@ -82,12 +80,9 @@ bool validate_small_integer(const uint8_t* s, int32_t n, int32_t bits, bool is_u
   }
   uint64_t limit = is_unsigned ? largest : (uint64_t{1} << (bits - 1)) - (negative ? 0 : 1);
   if (i < n && s[i] == '0' && n - i > 1) return false;  // no leading zeros
+  if (skip_decimal_digits(s + i, s + n) != s + n) return false;
   value = 0;
-  for (; i < n; ++i) {
-    if (!is_digit(s[i])) return false;
-    value = value * 10 + static_cast<uint64_t>(s[i] - '0');
-    if (value > limit) return false;
-  }
+  if (!accumulate_decimal(reinterpret_cast<const char*>(s + i), n - i, limit, &value)) return false;
   if (negative) value = ~value + 1;
   if (destination) store_low_bytes(destination, value, bytes);
   return true;
@@ -111,8 +106,7 @@ bool validate_integer64(const uint8_t* s, int32_t n, bool is_unsigned, void* des
     i = 1;
   }
   if (i < n && s[i] == '0' && n - i > 1) return false;
-  for (int32_t k = i; k < n; ++k)
-    if (!is_digit(s[k])) return false;
+  if (skip_decimal_digits(s + i, s + n) != s + n) return false;
   std::string number(reinterpret_cast<const char*>(s + i), static_cast<size_t>(n - i));
   const char* largest = is_unsigned ? "18446744073709551615"
                                     : (negative ? "9223372036854775808" : "9223372036854775807");
@@ -142,6 +136,121 @@ void store_float(void* destination, float_kind kind, long double value) {
   }
 }
 
+// A decimal field for a floating destination, as far as it has been typed.
+struct float_field {
+  std::string readable;        // the text handed to the conversion (D made E, loose ends cut)
+  std::string significant;     // significant digits from the first one on
+  int32_t integer_digits = 0;  // digits before "." (a lone 0 does not count)
+  int32_t fraction_digits = 0;
+  int32_t leading_zeros = 0;   // zeros after "." before the first significant digit
+  uint8_t fraction_first = 0;  // the first fraction digit
+  int32_t exponent = 0;
+  bool nonzero = false;
+};
+
+void take_integer_digits(const uint8_t* p, const uint8_t* end, float_field& f) {
+  for (; p < end; ++p) {
+    f.readable += static_cast<char>(*p);
+    f.significant += static_cast<char>(*p);
+    ++f.integer_digits;
+    if (*p != '0') f.nonzero = true;
+  }
+}
+
+void take_fraction_digits(const uint8_t* p, const uint8_t* end, float_field& f) {
+  for (; p < end; ++p) {
+    f.readable += static_cast<char>(*p);
+    if (f.fraction_digits++ == 0) f.fraction_first = *p;
+    if (f.integer_digits == 0 && f.significant.empty() && *p == '0') {
+      ++f.leading_zeros;
+    } else {
+      f.significant += static_cast<char>(*p);
+      if (*p != '0') f.nonzero = true;
+    }
+  }
+}
+
+// The digits before and after the point from s[*at]; *at stops at the exponent letter or
+// the end. A leading 0 must be the whole number or be followed by "."; an exponent letter
+// needs a digit before it, and after a point a non-zero one. False when rejected.
+bool take_mantissa(const uint8_t* s, int32_t n, int32_t* at, float_field& f) {
+  int32_t i = *at;
+  if (s[i] == '0') {
+    if (i + 1 < n && s[i + 1] != '.') return false;
+    f.readable += '0';
+    ++i;
+  } else {
+    const int32_t run_end = static_cast<int32_t>(skip_decimal_digits(s + i, s + n) - s);
+    take_integer_digits(s + i, s + run_end, f);
+    i = run_end;
+  }
+  if (i < n && s[i] == '.') {
+    f.readable += '.';
+    const int32_t run_end = static_cast<int32_t>(skip_decimal_digits(s + i + 1, s + n) - s);
+    take_fraction_digits(s + i + 1, s + run_end, f);
+    i = run_end;
+    if (i < n && (!is_exponent_letter(s[i]) || f.fraction_digits == 0 || !f.nonzero)) return false;
+  } else if (i < n && (!is_exponent_letter(s[i]) || f.integer_digits == 0)) {
+    return false;
+  }
+  *at = i;
+  return true;
+}
+
+// From the exponent letter at s[i]: SINGLE refuses D; then an optional sign and digits
+// without a leading zero. False when rejected.
+bool take_exponent(const uint8_t* s, int32_t n, int32_t i, float_kind kind, float_field& f) {
+  if (kind == float_kind::single && (s[i] == 'D' || s[i] == 'd')) return false;
+  ++i;
+  std::string exponent_text = "E";
+  bool negative = false;
+  if (i < n && is_sign(s[i])) {
+    negative = s[i] == '-';
+    exponent_text += static_cast<char>(s[i]);
+    ++i;
+  }
+  if (i < n && s[i] == '0' && n - i > 1) return false;  // no leading zero in the exponent
+  if (skip_decimal_digits(s + i, s + n) != s + n) return false;
+  const bool has_digits = i < n;
+  for (; i < n; ++i) {
+    exponent_text += static_cast<char>(s[i]);
+    if (f.exponent < 100000) f.exponent = f.exponent * 10 + (s[i] - '0');
+  }
+  if (negative) f.exponent = -f.exponent;
+  // A letter or sign at the very end waits for its digits: the number so far counts.
+  if (has_digits) f.readable += exponent_text;
+  return true;
+}
+
+// Whether a non-zero number lies within what the destination type can hold.
+bool within_limits(const float_field& f, const float_limits& limits) {
+  const int32_t significant_count =
+      f.integer_digits > 0 ? f.integer_digits + f.fraction_digits : f.fraction_digits - f.leading_zeros;
+  const int32_t magnitude = (f.integer_digits > 0 ? f.integer_digits : -f.leading_zeros) + f.exponent;
+  if (f.leading_zeros > limits.most_leading_zeros) return false;
+  if (magnitude > limits.largest_magnitude) return false;
+  if (magnitude == limits.largest_magnitude && compare_leading(f.significant, limits.largest_digits) > 0) return false;
+  if (f.fraction_digits > 0 && significant_count > limits.most_significant) return false;
+  if (magnitude < limits.smallest_magnitude) return false;
+  return magnitude != limits.smallest_magnitude || compare_leading(f.significant, limits.smallest_digits) >= 0;
+}
+
+// Reads the text as the destination's own type; false for an infinity: seven digits of
+// agreement with the largest value still let a few texts round past it, and storing
+// infinity would pass off an overflow as a typed number.
+bool read_float_text(const std::string& readable, float_kind kind, long double* value) {
+  if (kind == float_kind::single) {
+    float read = 0;
+    if (std::sscanf(readable.c_str(), "%f", &read) != 1) read = 0;
+    *value = read;
+    return !std::isinf(read);
+  }
+  double read = 0;
+  if (std::sscanf(readable.c_str(), "%lf", &read) != 1) read = 0;
+  *value = read;
+  return !std::isinf(read);
+}
+
 bool validate_float(const uint8_t* s, int32_t n, float_kind kind, void* destination) {
   store_float(destination, kind, 0);
   if (n == 0) return true;
@@ -155,115 +264,26 @@ bool validate_float(const uint8_t* s, int32_t n, float_kind kind, void* destinat
     return true;
   }
 
-  std::string readable;       // the text handed to the conversion (D made E, loose ends cut)
-  std::string significant;    // significant digits from the first one on
-  int32_t integer_digits = 0;  // digits before "." (a lone 0 does not count)
-  int32_t fraction_digits = 0;
-  int32_t leading_zeros = 0;   // zeros after "." before the first significant digit
-  int32_t exponent = 0;
-  bool nonzero = false;
+  float_field f;
   int32_t i = 0;
-
   if (s[0] == '-') {
-    readable += '-';
+    f.readable += '-';
     i = 1;
   }
   if (i == n) return true;  // "-" alone: 0 so far
-  if (s[i] == '0') {
-    if (i + 1 < n && s[i + 1] != '.') return false;  // 0 is the whole number or 0.
-    readable += '0';
-    ++i;
-  } else {
-    for (; i < n && is_digit(s[i]); ++i) {
-      readable += static_cast<char>(s[i]);
-      significant += static_cast<char>(s[i]);
-      ++integer_digits;
-      if (s[i] != '0') nonzero = true;
-    }
-  }
-  int32_t exponent_at = -1;
-  uint8_t fraction_first = 0;  // the first fraction digit
-  if (i < n && s[i] == '.') {
-    readable += '.';
-    ++i;
-    for (; i < n && is_digit(s[i]); ++i) {
-      readable += static_cast<char>(s[i]);
-      if (fraction_digits++ == 0) fraction_first = s[i];
-      if (integer_digits == 0 && significant.empty() && s[i] == '0') {
-        ++leading_zeros;
-      } else {
-        significant += static_cast<char>(s[i]);
-        if (s[i] != '0') nonzero = true;
-      }
-    }
-    if (i < n) {
-      if (!is_exponent_letter(s[i])) return false;
-      if (fraction_digits == 0 || !nonzero) return false;
-      exponent_at = i;
-    }
-  } else if (i < n) {
-    if (!is_exponent_letter(s[i]) || integer_digits == 0) return false;
-    exponent_at = i;
-  }
-
-  if (exponent_at >= 0) {
-    i = exponent_at;
-    if (kind == float_kind::single && (s[i] == 'D' || s[i] == 'd')) return false;
-    ++i;
-    std::string exponent_text = "E";
-    bool negative_exponent = false;
-    if (i < n && (s[i] == '-' || s[i] == '+')) {
-      negative_exponent = s[i] == '-';
-      exponent_text += static_cast<char>(s[i]);
-      ++i;
-    }
-    if (i < n && s[i] == '0' && n - i > 1) return false;  // no leading zero in the exponent
-    int32_t exponent_digits = 0;
-    for (; i < n; ++i) {
-      if (!is_digit(s[i])) return false;
-      exponent_text += static_cast<char>(s[i]);
-      ++exponent_digits;
-      if (exponent < 100000) exponent = exponent * 10 + (s[i] - '0');
-    }
-    if (negative_exponent) exponent = -exponent;
-    // A letter or sign at the very end waits for its digits: the number so far counts.
-    if (exponent_digits > 0) readable += exponent_text;
-  }
-
-  if (fraction_digits == 1 && fraction_first == '0') {
+  if (!take_mantissa(s, n, &i, f)) return false;
+  if (i < n && !take_exponent(s, n, i, kind, f)) return false;
+  if (f.fraction_digits == 1 && f.fraction_first == '0') {
     // "5.0" counts as 5: the lone fraction zero neither adds digits nor shifts the number.
-    if (integer_digits > 0) significant.pop_back();
-    fraction_digits = 0;
-    leading_zeros = 0;
+    if (f.integer_digits > 0) f.significant.pop_back();
+    f.fraction_digits = 0;
+    f.leading_zeros = 0;
   }
-
-  if (nonzero && kind != float_kind::extended) {
-    const float_limits& limits = kind == float_kind::single ? single_limits : double_limits;
-    int32_t significant_count = integer_digits > 0 ? integer_digits + fraction_digits : fraction_digits - leading_zeros;
-    int32_t magnitude = (integer_digits > 0 ? integer_digits : -leading_zeros) + exponent;
-    if (leading_zeros > limits.most_leading_zeros) return false;
-    if (magnitude > limits.largest_magnitude) return false;
-    if (magnitude == limits.largest_magnitude && compare_leading(significant, limits.largest_digits) > 0) return false;
-    if (fraction_digits > 0 && significant_count > limits.most_significant) return false;
-    if (magnitude < limits.smallest_magnitude) return false;
-    if (magnitude == limits.smallest_magnitude && compare_leading(significant, limits.smallest_digits) < 0)
-      return false;
-  }
-
+  if (f.nonzero && kind != float_kind::extended &&
+      !within_limits(f, kind == float_kind::single ? single_limits : double_limits))
+    return false;
   long double value = 0;
-  if (kind == float_kind::single) {
-    float read = 0;
-    if (std::sscanf(readable.c_str(), "%f", &read) != 1) read = 0;
-    // Seven digits of agreement with the largest value still let a few texts round
-    // past it; storing infinity would pass off an overflow as a typed number.
-    if (std::isinf(read)) return false;
-    value = read;
-  } else {
-    double read = 0;
-    if (std::sscanf(readable.c_str(), "%lf", &read) != 1) read = 0;
-    if (std::isinf(read)) return false;
-    value = read;
-  }
+  if (!read_float_text(f.readable, kind, &value)) return false;
   store_float(destination, kind, value);
   return true;
 }
@@ -276,33 +296,14 @@ bool input_prefix_value(const uint8_t* text, int32_t length, uint64_t* value, in
   *base = 0;
   if (length < 1 || text[0] != '&') return false;
   if (length == 1) return true;
-  int32_t most = 0;
-  switch (text[1]) {
-    case 'H': case 'h': *base = 16; most = 16; break;
-    case 'O': case 'o': *base = 8; most = 22; break;
-    case 'B': case 'b': *base = 2; most = 64; break;
-    default: *base = 0; return false;
-  }
-  int32_t count = length - 2;
-  if (count > most) return false;
-  if (*base == 8 && count == 22 && text[2] != '0' && text[2] != '1') return false;
-  uint64_t total = 0;
-  for (int32_t i = 2; i < length; ++i) {
-    uint8_t c = text[i];
-    int32_t digit;
-    if (c >= '0' && c <= '9')
-      digit = c - '0';
-    else if (c >= 'A' && c <= 'F')
-      digit = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f')
-      digit = c - 'a' + 10;
-    else
-      digit = 99;
-    if (digit >= *base) return false;
-    total = total * static_cast<uint64_t>(*base) + static_cast<uint64_t>(digit);
-  }
-  *value = total;
-  *digits = count;
+  *base = radix_of_letter(text[1]);
+  if (*base == 0) return false;
+  // Every digit typed counts toward the limit, leading zeros too, and the whole rest of
+  // the field must be digits of the radix.
+  const radix_run run = scan_radix_run(text + 2, text + length, *base, false);
+  if (run.end != text + length || !radix_run_fits(run)) return false;
+  *value = run.value;
+  *digits = run.count;
   return true;
 }
 

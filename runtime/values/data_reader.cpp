@@ -7,6 +7,7 @@
 
 #include "runtime/core/errors.h"
 #include "runtime/values/arrays.h"
+#include "runtime/values/number_scan.h"
 #include "runtime/values/strings.h"
 
 int64_t data_position = 0;          // offset of the next unread item
@@ -15,41 +16,20 @@ int64_t data_restore_position = 0;  // where RESTORE puts it
 namespace {
 
 constexpr int32_t max_significant_digits = 256;
-constexpr int max_exponent_digits = 18;
 
-// Text handed to sscanf: sign, 17 digits, point, "E", exponent; only the program thread reads DATA.
+// Text handed to sscanf: sign, up to 17 digits, point, "E", exponent; only the program thread reads DATA.
 char float_text[64];
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_suffix(char c) {
   return c == '!' || c == '#' || c == '$' || c == '%' || c == '&' || c == '`' || c == '~';
 }
 
-int radix_digit(char c, int radix) {
-  int d = -1;
-  if (c >= '0' && c <= '9') d = c - '0';
-  else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-  else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-  return d < radix ? d : -1;
-}
-
 // Radix literal digits into 64 bits; scan_overflow past the radix's limit.
 scan_status radix_to_bits(const number_item& item, uint64_t* bits) {
-  const int32_t n = item.digit_count;
-  int shift = 4;
-  bool fits = n <= 16;
-  if (item.radix == 8) {
-    shift = 3;
-    fits = n < 22 || (n == 22 && item.digits[0] < '2');
-  } else if (item.radix == 2) {
-    shift = 1;
-    fits = n < 65;
-  }
-  if (!fits) return scan_overflow;
-  uint64_t value = 0;
-  for (int32_t i = 0; i < n; ++i)
-    value = (value << shift) | static_cast<uint64_t>(radix_digit(item.digits[i], item.radix));
-  *bits = value;
+  const uint8_t* const digits = reinterpret_cast<const uint8_t*>(item.digits);
+  const radix_run run = scan_radix_run(digits, digits + item.digit_count, item.radix, false);
+  if (!radix_run_fits(run)) return scan_overflow;
+  *bits = run.value;
   return scan_ok;
 }
 
@@ -61,11 +41,11 @@ scan_status decimal_to_magnitude(const number_item& item, uint64_t* magnitude) {
   if (item.exponent >= 20) return scan_overflow;
   uint64_t whole = 0;
   const int64_t whole_digits = item.exponent + 1;  // may be zero or negative
-  for (int64_t i = 0; i < whole_digits; ++i) {
-    const uint64_t digit = i < item.digit_count ? static_cast<uint64_t>(item.digits[i] - '0') : 0;
-    if (__builtin_mul_overflow(whole, 10u, &whole) || __builtin_add_overflow(whole, digit, &whole))
-      return scan_overflow;
-  }
+  const int64_t written = whole_digits < item.digit_count ? whole_digits : item.digit_count;
+  if (written > 0 && !accumulate_decimal(item.digits, static_cast<int32_t>(written), UINT64_MAX, &whole))
+    return scan_overflow;
+  for (int64_t i = written; i < whole_digits; ++i)  // the zeros the exponent adds
+    if (__builtin_mul_overflow(whole, 10u, &whole)) return scan_overflow;
   // Rounding: look at the fraction's first digit and whether anything follows it.
   int first_fraction = 0;
   bool more_fraction = false;
@@ -116,6 +96,56 @@ void report_scan_failure(scan_status status, int64_t* position, int64_t item_sta
   raise_error(status == scan_syntax ? 2 : 6);
 }
 
+// An "&H", "&O" or "&B" literal from the ampersand at *p; every digit, leading zeros
+// too, counts toward the radix's limit. *p moves past the digits.
+scan_status scan_radix_item(const uint8_t* text, int64_t* p, int64_t length, number_item* item) {
+  const uint8_t* const end = text + length;
+  const uint8_t* const letter = text + *p + 1;
+  if (letter == end) return scan_syntax;
+  const int radix = radix_of_letter(*letter);
+  if (radix == 0) return scan_syntax;
+  const radix_run run = scan_radix_run(letter + 1, end, radix, false);
+  if (run.count > 64 + 1) return scan_overflow;  // past every radix's limit, and the item's room
+  item->radix = radix;
+  std::memcpy(item->digits, letter + 1, static_cast<size_t>(run.count));
+  item->digit_count = run.count;
+  *p = run.end - text;
+  return scan_ok;
+}
+
+// A decimal item from *p: a sign, digits with at most one point, then an exponent letter
+// that may take a sign of its own. *p moves to the first byte past the number.
+scan_status scan_decimal_item(const uint8_t* text, int64_t* position, int64_t length, number_item* item) {
+  int64_t p = *position;
+  decimal_digits significand{item->digits, max_significant_digits, 0, 0};
+  exponent_digits exponent{false, 0, 0};
+  bool seen_point = false;
+  bool in_exponent = false;
+  if (is_sign(text[p])) item->negative = text[p++] == '-';
+  for (; p < length; ++p) {
+    const uint8_t c = text[p];
+    if (is_decimal_digit(c)) {
+      const bool taken = in_exponent ? take_exponent_digit(&exponent, c) : take_significand_digit(&significand, c, seen_point);
+      if (!taken) return scan_overflow;
+    } else if (c == '.' && !seen_point && !in_exponent) {
+      seen_point = true;
+    } else if (is_exponent_letter(c) && !in_exponent) {
+      in_exponent = true;
+      if (p + 1 < length && is_sign(text[p + 1])) exponent.negative = text[++p] == '-';
+    } else {
+      break;
+    }
+  }
+  item->digit_count = significand.count;
+  item->exponent = first_digit_exponent(significand, exponent);
+  if (significand.count == 0) {
+    item->negative = false;
+    item->exponent = 0;
+  }
+  *position = p;
+  return scan_ok;
+}
+
 }  // namespace
 
 void restore_data() { data_position = data_restore_position; }
@@ -130,63 +160,10 @@ scan_status scan_number_item(const char* block, int64_t* position, int64_t block
   item->exponent = 0;
   item->digits[0] = '\0';
 
-  if (block[p] == '&') {
-    if (++p >= block_length) return scan_syntax;
-    const char letter = block[p];
-    if (letter == 'H' || letter == 'h') item->radix = 16;
-    else if (letter == 'O' || letter == 'o') item->radix = 8;
-    else if (letter == 'B' || letter == 'b') item->radix = 2;
-    else return scan_syntax;
-    ++p;
-    for (; p < block_length && radix_digit(block[p], item->radix) >= 0; ++p) {
-      if (item->digit_count == 64 + 1) return scan_overflow;  // past every radix's limit
-      item->digits[item->digit_count++] = block[p];
-    }
-  } else {
-    bool seen_point = false;
-    bool in_exponent = false;
-    bool exponent_negative = false;
-    int exponent_digits = 0;
-    int64_t written_exponent = 0;
-    int64_t whole_digits = 0;     // significant digits before the point
-    int64_t fraction_zeros = 0;   // zeros between the point and the first significant digit
-    if (block[p] == '-' || block[p] == '+') {
-      item->negative = block[p] == '-';
-      ++p;
-    }
-    for (; p < block_length; ++p) {
-      const char c = block[p];
-      if (is_digit(c)) {
-        if (in_exponent) {
-          if (exponent_digits == 0 && c == '0') continue;
-          if (++exponent_digits > max_exponent_digits) return scan_overflow;
-          written_exponent = written_exponent * 10 + (c - '0');
-        } else if (item->digit_count == 0 && c == '0') {
-          if (seen_point) ++fraction_zeros;
-        } else {
-          if (item->digit_count == max_significant_digits) return scan_overflow;
-          item->digits[item->digit_count++] = c;
-          if (!seen_point) ++whole_digits;
-        }
-      } else if (c == '.' && !seen_point && !in_exponent) {
-        seen_point = true;
-      } else if ((c == 'D' || c == 'E' || c == 'd' || c == 'e') && !in_exponent) {
-        in_exponent = true;
-        if (p + 1 < block_length && (block[p + 1] == '-' || block[p + 1] == '+')) {
-          exponent_negative = block[p + 1] == '-';
-          ++p;
-        }
-      } else {
-        break;
-      }
-    }
-    if (exponent_negative) written_exponent = -written_exponent;
-    item->exponent = written_exponent + whole_digits - fraction_zeros - 1;
-    if (item->digit_count == 0) {
-      item->negative = false;
-      item->exponent = 0;
-    }
-  }
+  const uint8_t* const text = reinterpret_cast<const uint8_t*>(block);
+  const scan_status status = block[p] == '&' ? scan_radix_item(text, &p, block_length, item)
+                                             : scan_decimal_item(text, &p, block_length, item);
+  if (status != scan_ok) return status;
   item->digits[item->digit_count] = '\0';
 
   // Type suffixes, then the comma or the end of the block.
@@ -220,17 +197,8 @@ scan_status digits_to_float(const number_item& item, long double* value) {
   if (item.exponent < -324) return scan_ok;
 
   // Only the first 17 digits count; the rest are dropped, not rounded.
-  int n = 0;
-  if (item.negative) float_text[n++] = '-';
-  float_text[n++] = item.digits[0];
-  float_text[n++] = '.';
-  if (item.digit_count == 1) {
-    float_text[n++] = '0';
-  } else {
-    for (int32_t i = 1; i < 17 && i < item.digit_count; ++i) float_text[n++] = item.digits[i];
-  }
-  std::snprintf(float_text + n, sizeof float_text - static_cast<size_t>(n), "E%lld",
-                static_cast<long long>(item.exponent));
+  const int32_t kept = item.digit_count < 17 ? item.digit_count : 17;
+  write_scientific(float_text, sizeof float_text, item.negative, item.digits, kept, item.exponent);
   double nearest = 0;
   if (std::sscanf(float_text, "%lf", &nearest) != 1) return scan_overflow;
   *value = nearest;

@@ -1,25 +1,25 @@
 // VAL (keeps the scan of number text into an extended-precision value, radix forms included).
-#include <charconv>
 #include <cstdlib>
-#include <cstring>
 
 #include "runtime/core/errors.h"
+#include "runtime/values/number_scan.h"
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
 
 namespace {
 
-// The scratch areas are fixed at 256 bytes. The digit buffer keeps at most
-// val_max_digits significant digits; later digits are dropped (truncation, not rounding),
-// but integer-part digits keep counting into the point position, so "1" followed by
-// 10,000 digits still has the magnitude 1E+10000. 200 digits settle every value the
-// extended format can tell apart; the canonical text then needs at most
-// 200 + sign + point + "E" + 20 exponent characters, well inside its 256 bytes.
-constexpr int val_max_digits = 200;
+// The scratch areas are 256 bytes each. Every significant digit that still leaves room in
+// the canonical text for its sign, point, exponent and NUL is kept: 232 of them. Any value
+// whose digits all fit is therefore rounded correctly, a half-way value followed by a far
+// non-zero digit included; later digits are dropped (truncation, not rounding), but
+// integer-part digits keep counting into the point position, so "1" followed by 10,000
+// digits still has the magnitude 1E+10000.
+constexpr int32_t scratch_bytes = 256;
+constexpr int32_t val_max_digits = scratch_bytes - scientific_overhead;
 
 // Scan state of VAL; only the program thread calls it.
-char val_digits[256];     // significant digits, in order
-char val_canonical[256];  // "-d.dddE±n" handed to the decimal-to-extended conversion
+char val_digits[scratch_bytes];     // significant digits, in order
+char val_canonical[scratch_bytes];  // "-d.dddE±n" handed to the decimal-to-extended conversion
 
 // 10^0 to 10^27: every one is exact in the extended format (5^27 < 2^64).
 constexpr long double exact_powers_of_ten[28] = {
@@ -28,48 +28,91 @@ constexpr long double exact_powers_of_ten[28] = {
 
 enum val_state { val_start = 0, val_integer = 1, val_fraction = 2, val_exponent_letter = 3, val_exponent = 4 };
 
-bool is_space(uint8_t c) { return c == ' ' || c == '\t'; }
+struct val_scan {
+  int state;
+  bool negative;
+  decimal_digits significand;
+  exponent_digits exponent;
+};
 
-// Value of `c` as a digit of `radix`, or -1.
-int radix_digit(uint8_t c, int radix) {
-  int d = -1;
-  if (c >= '0' && c <= '9') d = c - '0';
-  else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-  else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-  return d < radix ? d : -1;
-}
+bool is_blank(uint8_t c) { return c == ' ' || c == '\t'; }
 
 // "&H", "&O", "&B" forms: `p` points just after the ampersand, `end` past the text.
+// Leading zeros do not count toward the radix's limit.
 long double radix_value(const uint8_t* p, const uint8_t* end) {
   if (end - p < 2) return 0;
-  int radix, bits_per_digit, limit;
-  switch (*p) {
-    case 'H': case 'h': radix = 16; bits_per_digit = 4; limit = 16; break;
-    case 'O': case 'o': radix = 8; bits_per_digit = 3; limit = 21; break;
-    case 'B': case 'b': radix = 2; bits_per_digit = 1; limit = 64; break;
-    default: return 0;
+  const int radix = radix_of_letter(*p);
+  if (radix == 0) return 0;
+  const radix_run run = scan_radix_run(p + 1, end, radix, true);
+  if (!radix_run_fits(run)) {
+    raise_error(6);
+    return 0;
   }
-  ++p;
-  uint64_t value = 0;
-  int significant = 0;
-  int first_digit = 0;
-  for (; p < end; ++p) {
-    const int d = radix_digit(*p, radix);
-    if (d < 0) break;
-    if (significant == 0 && d == 0) continue;  // leading zeros do not count toward the limit
-    if (significant == 0) first_digit = d;
-    ++significant;
-    if (significant > limit) {
-      // An octal 22nd digit still fits 64 bits when the first one is 0 or 1.
-      const bool octal_fits = radix == 8 && significant == 22 && first_digit <= 1;
-      if (!octal_fits) {
-        raise_error(6);
-        return 0;
+  return static_cast<long double>(static_cast<int64_t>(run.value));
+}
+
+// One byte of the decimal scan (blanks already skipped); false when the scan stops at it.
+bool val_take(val_scan& s, uint8_t c) {
+  switch (c) {
+    case '-': case '+':
+      if (s.state == val_start) {
+        s.negative = c == '-';
+        s.state = val_integer;
+      } else if (s.state == val_exponent_letter) {
+        s.exponent.negative = c == '-';
+        s.state = val_exponent;
+      } else {
+        return false;
       }
-    }
-    value = (value << bits_per_digit) | static_cast<uint64_t>(d);
+      return true;
+    case '.':
+      if (s.state > val_integer) return false;
+      s.state = val_fraction;
+      return true;
+    case 'D': case 'E': case 'd': case 'e':
+      if (s.state > val_fraction) return false;
+      s.state = val_exponent_letter;
+      return true;
+    default: break;
   }
-  return static_cast<long double>(static_cast<int64_t>(value));
+  if (!is_decimal_digit(c)) return false;
+  if (s.state <= val_integer) {
+    s.state = val_integer;
+    take_significand_digit(&s.significand, c, false);  // a digit past the buffer still counts
+    return true;
+  }
+  if (s.state == val_fraction) {
+    take_significand_digit(&s.significand, c, true);
+    return true;
+  }
+  s.state = val_exponent;
+  return take_exponent_digit(&s.exponent, c);
+}
+
+// Up to 19 significant digits make an exact 64-bit integer, and the powers of ten up to
+// 10^27 are exact too, so one multiplication or division, rounded once to the extended
+// format (the x87 runs at full precision, set_fpu_mode), is the correctly rounded value
+// the full conversion would give. False when the value is not of that kind.
+bool exact_value(const decimal_digits& d, int64_t first_exponent, long double* value) {
+  if (d.count > 19) return false;
+  const int64_t scale = first_exponent - (d.count - 1);
+  if (scale < -27 || scale > 27) return false;
+  uint64_t digits = 0;  // 19 digits stay below 2^64: no limit to check
+  for (int32_t i = 0; i < d.count; ++i) digits = digits * 10 + static_cast<uint64_t>(d.digits[i] - '0');
+  const long double whole = static_cast<long double>(digits);
+  *value = scale >= 0 ? whole * exact_powers_of_ten[scale] : whole / exact_powers_of_ten[-scale];
+  return true;
+}
+
+long double scanned_value(const val_scan& s) {
+  const decimal_digits& d = s.significand;
+  if (d.count == 0) return 0;
+  const int64_t first_exponent = first_digit_exponent(d, s.exponent);
+  long double value;
+  if (exact_value(d, first_exponent, &value)) return s.negative ? -value : value;
+  const int32_t kept = d.count < val_max_digits ? d.count : val_max_digits;
+  write_scientific(val_canonical, sizeof val_canonical, s.negative, val_digits, kept, first_exponent);
+  return std::strtold(val_canonical, nullptr);
 }
 
 }  // namespace
@@ -78,107 +121,11 @@ long double string_val(rt_string* text) {
   if (text == nullptr || text->len <= 0 || text->chars == nullptr) return 0;
   const uint8_t* p = text->chars;
   const uint8_t* const end = p + text->len;
-
-  int state = val_start;
-  bool negative = false;
-  bool exponent_negative = false;
-  int32_t digit_count = 0;        // significant digits seen (stored ones are capped)
-  int64_t point_position = 0;     // integer-part digits, minus zeros leading the fraction
-  uint64_t accumulator = 0;       // integer part while it has at most 18 digits
-  bool fraction_digits = false;   // a significant digit came after the point
-  int64_t exponent = 0;
-  int exponent_digits = 0;
-
+  val_scan s{val_start, false, {val_digits, val_max_digits, 0, 0}, {false, 0, 0}};
   for (; p < end; ++p) {
-    const uint8_t c = *p;
-    if (is_space(c)) continue;
-    bool stop = false;
-    switch (c) {
-      case '&':
-        if (state == val_start) return radix_value(p + 1, end);
-        stop = true;
-        break;
-      case '-':
-        if (state == val_start) { negative = true; state = val_integer; }
-        else if (state == val_exponent_letter) { exponent_negative = true; state = val_exponent; }
-        else stop = true;
-        break;
-      case '+':
-        if (state == val_start) state = val_integer;
-        else if (state == val_exponent_letter) state = val_exponent;
-        else stop = true;
-        break;
-      case '.':
-        if (state <= val_integer) state = val_fraction;
-        else stop = true;
-        break;
-      case 'D': case 'E': case 'd': case 'e':
-        if (state <= val_fraction) state = val_exponent_letter;
-        else stop = true;
-        break;
-      default:
-        if (c < '0' || c > '9') { stop = true; break; }
-        if (state <= val_integer) {
-          state = val_integer;
-          if (digit_count == 0 && c == '0') break;
-          if (digit_count < val_max_digits) val_digits[digit_count] = static_cast<char>(c);
-          if (digit_count < 18) accumulator = accumulator * 10 + static_cast<uint64_t>(c - '0');
-          if (digit_count < INT32_MAX) ++digit_count;
-          ++point_position;
-        } else if (state == val_fraction) {
-          if (digit_count == 0 && c == '0') { --point_position; break; }
-          if (digit_count < val_max_digits) val_digits[digit_count] = static_cast<char>(c);
-          if (digit_count < INT32_MAX) ++digit_count;
-          fraction_digits = true;
-        } else {
-          state = val_exponent;
-          if (exponent_digits == 0 && c == '0') break;
-          if (exponent_digits == 18) { stop = true; break; }
-          exponent = exponent * 10 + (c - '0');
-          ++exponent_digits;
-        }
-        break;
-    }
-    if (stop) break;
+    if (is_blank(*p)) continue;  // blanks are skipped everywhere, so "1 2 3" is 123
+    if (*p == '&' && s.state == val_start) return radix_value(p + 1, end);
+    if (!val_take(s, *p)) break;
   }
-
-  if (digit_count == 0) return 0;
-  if (exponent == 0 && !fraction_digits && digit_count <= 18) {
-    const long double whole = static_cast<long double>(accumulator);
-    return negative ? -whole : whole;
-  }
-
-  // Decimal exponent of the first significant digit; both terms stay far inside 64 bits
-  // (exponent below 10^18, point position bounded by the string length).
-  const int64_t first_digit_exponent = (exponent_negative ? -exponent : exponent) + point_position - 1;
-
-  // Up to 19 significant digits make an exact 64-bit integer, and the powers of ten up to
-  // 10^27 are exact too, so one multiplication or division, rounded once to the extended
-  // format (the x87 runs at full precision, set_fpu_mode), is the correctly rounded value
-  // the full conversion below would give.
-  if (digit_count <= 19) {
-    uint64_t digits = 0;
-    for (int i = 0; i < digit_count; ++i) digits = digits * 10 + static_cast<uint64_t>(val_digits[i] - '0');
-    const int64_t scale = first_digit_exponent - (digit_count - 1);
-    if (scale >= -27 && scale <= 27) {
-      const long double whole = static_cast<long double>(digits);
-      const long double value = scale >= 0 ? whole * exact_powers_of_ten[scale] : whole / exact_powers_of_ten[-scale];
-      return negative ? -value : value;
-    }
-  }
-
-  const int stored = digit_count < val_max_digits ? digit_count : val_max_digits;
-  int n = 0;
-  if (negative) val_canonical[n++] = '-';
-  val_canonical[n++] = val_digits[0];
-  if (stored > 1) {
-    val_canonical[n++] = '.';
-    std::memcpy(val_canonical + n, val_digits + 1, static_cast<size_t>(stored - 1));
-    n += stored - 1;
-  }
-  val_canonical[n++] = 'E';
-  char* const text_end = std::to_chars(val_canonical + n, val_canonical + sizeof val_canonical - 1,
-                                       static_cast<long long>(first_digit_exponent)).ptr;
-  *text_end = '\0';
-  return std::strtold(val_canonical, nullptr);
+  return scanned_value(s);
 }

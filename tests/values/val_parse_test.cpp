@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -210,6 +211,26 @@ TEST_F(Val, VeryLongInputs) {
   EXPECT_TRUE(std::isinf(val("1E" + std::string(30, '9'))));
   EXPECT_EQ(val("1E-" + std::string(30, '9')), 0);
   EXPECT_EQ(pending_error, 0u);
+}
+
+// 1 + 2^-64 lies exactly half-way between 1 and the next extended value; any non-zero digit
+// after it, however far, puts the value past the half and it must round up. Every digit
+// the scratch areas can keep counts, so a far digit is not cut off into a tie.
+TEST_F(Val, FarDigitPastAHalfWayValueRoundsUp) {
+  const std::string half_way = "1.0000000000000000000542101086242752217003726400434970855712890625";
+  EXPECT_EQ(val(half_way), 1.0L);  // the tie itself goes to the even mantissa
+  const struct {
+    const char* sign;
+    long double value;
+  } signs[] = {{"", std::nextafter(1.0L, 2.0L)}, {"-", -std::nextafter(1.0L, 2.0L)}};
+  for (const auto& s : signs) {
+    for (size_t position = 201; position <= 232; ++position) {  // significant digit of the far 1
+      std::string text = s.sign + half_way;
+      text.resize(std::strlen(s.sign) + position, '0');  // sign, point and position - 1 digits
+      text += '1';
+      EXPECT_EQ(val(text), s.value) << position;
+    }
+  }
 }
 
 // VAL leaves its argument alone: the caller's statement releases the temporary.
