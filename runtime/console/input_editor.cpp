@@ -180,7 +180,7 @@ void finish(uint8_t line_end, uint8_t saved_cursor_visible, int32_t saved_auto_d
 void input_statement(int32_t count, uint8_t line_end) {
   if (pending_error) return;
   if (count < 1 || count >= input_dest_capacity) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   editor.count = count;
@@ -190,12 +190,12 @@ void input_statement(int32_t count, uint8_t line_end) {
   set_read_source(target);
   editor.input_snapshot = image_copy(target, 0, 0);
   if (editor.input_snapshot > -2) {
-    raise_error(516);
+    raise_error(error_input_snapshot_memory);
     return;
   }
   editor.input_canvas = image_copy(target, 0, 0);
   if (editor.input_canvas > -2) {
-    raise_error(517);
+    raise_error(error_input_canvas_memory);
     return;
   }
   editor.saved_col = write_target->cursor_col;

@@ -224,7 +224,7 @@ int32_t controls_get() { return -controls_off; }
 
 void console_color(uint32_t foreground, uint32_t background, int32_t passed) {
   if (((passed & 1) && foreground > 255) || ((passed & 2) && background > 255)) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (passed & 1) std::printf("\x1b[38;5;%um", foreground);
@@ -234,7 +234,7 @@ void console_color(uint32_t foreground, uint32_t background, int32_t passed) {
 
 void console_clear(uint32_t background, int32_t passed_background) {
   if (passed_background && background > 255) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (passed_background) std::printf("\x1b[48;5;%um", background);

@@ -96,7 +96,7 @@ void timer_table_grow(int32_t count) {
   int32_t old_count = timer_slot_count.load();
   if (count <= old_count) return;
   timer_slot* grown = new (std::nothrow) timer_slot[count]();
-  if (!grown) raise_error(257);
+  if (!grown) raise_error(error_timer_table_memory);
   // Stop the event timer thread's scans while the table changes hands.
   timer_table_state = 1;
   timers_changed();

@@ -145,7 +145,7 @@ rt_string* read_key() {
 void clear_key_buffers(int32_t selector, int32_t passed) {
   bool all = (passed & 1) == 0;
   if (!all && (selector < 1 || selector > 3)) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (all || selector == 1) {
