@@ -48,7 +48,7 @@ bool print_char(screen_image* image, uint32_t c, bool defer_wrap) {
   }
   if (defer_wrap) {
     image->cursor_col = static_cast<int16_t>(image->width);
-    image->wrap_pending = 1;
+    image->wrap_pending = wrap_deferred;
     return false;
   }
   print_newline();
@@ -109,10 +109,10 @@ void print_text(rt_string* text, int32_t line_end) {
   int32_t len = text ? text->len : 0;
   if (image->wrap_pending) {
     if (len > 0) {
-      image->wrap_pending = 0;
+      image->wrap_pending = wrap_none;
       print_newline();
     } else if (line_end) {
-      image->wrap_pending = 0;
+      image->wrap_pending = wrap_none;
     }
   }
   bool wrapped = false;
@@ -207,7 +207,7 @@ void print_next_zone() {
   screen_image* image = write_target;
   if (image->wrap_pending) {
     print_newline();
-    image->wrap_pending = 0;
+    image->wrap_pending = wrap_none;
     return;
   }
   print_text(zone_space(), 0);

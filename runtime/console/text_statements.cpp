@@ -122,9 +122,9 @@ void cursor_locate(int32_t row, int32_t column, int32_t cursor, int32_t start_li
     raise_error(error_illegal_function_call);
     return;
   }
-  if (has_row) image->cursor_row = static_cast<int16_t>(row), image->wrap_pending = 0;
-  if (has_col) image->cursor_col = static_cast<int16_t>(column), image->wrap_pending = 0;
-  if (!has_row && !has_col && image->wrap_pending) image->wrap_pending = 2;
+  if (has_row) image->cursor_row = static_cast<int16_t>(row), image->wrap_pending = wrap_none;
+  if (has_col) image->cursor_col = static_cast<int16_t>(column), image->wrap_pending = wrap_none;
+  if (!has_row && !has_col && image->wrap_pending) image->wrap_pending = wrap_cursor_next_row;
   bool has_cursor = passed & passed_third;
   bool has_shape = passed & (passed_fourth | passed_fifth);
   if (has_cursor) image->cursor_visible = cursor ? 1 : 0;
@@ -163,7 +163,7 @@ void view_print_set(int32_t top, int32_t bottom, int32_t passed) {
     image->cursor_row = 1;
   }
   image->cursor_col = 1;
-  image->wrap_pending = 0;
+  image->wrap_pending = wrap_none;
   screen_changed(image);
 }
 

@@ -278,7 +278,7 @@ void report_pending_error() {
 }
 
 void park_program_thread() {
-  threads_done.fetch_or(1);
+  threads_done.fetch_or(program_thread_parked);
   while (!stop_all) sleep_ms(16);
   for (;;) sleep_ms(16);
 }

@@ -158,6 +158,6 @@ void* event_timer_thread_main(void*) {
     // While the owner resizes (state 2) it signals when the table is back.
     wake_wait(timer_signal, ticket, wait);
   }
-  threads_done.fetch_or(2);
+  threads_done.fetch_or(timer_thread_ended);
   return nullptr;
 }

@@ -55,21 +55,21 @@ int claim_slot() {
     int64_t lowest = next_frame_order.load();
     for (int i = 0; i < 3; ++i) {
       int64_t order = software_frames[i].order.load();
-      if (software_frames[i].state.load() == 3 && order < lowest) {
+      if (software_frames[i].state.load() == frame_ready && order < lowest) {
         chosen = i;
-        seen = 3;
+        seen = frame_ready;
         lowest = order;
       }
     }
     for (int i = 0; i < 3; ++i) {
-      if (software_frames[i].state.load() == 1) {
+      if (software_frames[i].state.load() == frame_free) {
         chosen = i;
-        seen = 1;
+        seen = frame_free;
       }
     }
     if (chosen < 0) return -1;
     // The presenter may take a ready slot at the same moment; then look again.
-    if (software_frames[chosen].state.compare_exchange_strong(seen, 2)) return chosen;
+    if (software_frames[chosen].state.compare_exchange_strong(seen, frame_building)) return chosen;
   }
   return -1;
 }
@@ -82,7 +82,7 @@ int newest_finished_slot(int self) {
     if (i == self) continue;
     int32_t state = software_frames[i].state.load();
     int64_t order = software_frames[i].order.load();
-    if ((state == 3 || state == 4) && order > highest) {
+    if ((state == frame_ready || state == frame_shown) && order > highest) {
       found = i;
       highest = order;
     }
@@ -208,7 +208,7 @@ void paint_cell(uint32_t* pixels, int32_t frame_width, const glyph_geometry& gly
 
 // Gives an unneeded slot back; the presenter still sees that a frame was offered.
 void give_back(int slot, int64_t order) {
-  software_frames[slot].state.store(1);
+  software_frames[slot].state.store(frame_free);
   last_frame_order.store(order);
 }
 
@@ -273,7 +273,7 @@ void build_text_frame() {
   bool cells_changed = shared_read(current_cells, first_cell, cells_size, compare ? previous_cells : nullptr);
   int32_t phase = (frame_counter.load() >> 3) & 1;
   int32_t cursor_x = page->cursor_col - 1, cursor_y = page->cursor_row - 1;
-  if (page->wrap_pending == 2 && cursor_y < rows - 1) {
+  if (page->wrap_pending == wrap_cursor_next_row && cursor_y < rows - 1) {
     cursor_x = 0;
     cursor_y += 1;
   }
@@ -344,7 +344,7 @@ void build_text_frame() {
   previous_frame_valid.compare_exchange_strong(valid_at_start, 1);
   slot.first_changed_row = first_painted_row * glyph.height;
   slot.last_changed_row = last_painted_row < 0 ? -1 : (last_painted_row + 1) * glyph.height - 1;
-  slot.state.store(3);
+  slot.state.store(frame_ready);
   last_frame_order.store(order);
   window_wake();  // the presenter shows it on its next pass, which starts now
 }
@@ -432,7 +432,7 @@ void build_frame() {
 void renderer_reset() {
   std::lock_guard<std::mutex> hold(builder_mutex);
   for (software_frame& slot : software_frames) {
-    slot.state.store(1);
+    slot.state.store(frame_free);
     slot.order.store(0);
     delete[] slot.pixels;
     slot.pixels = nullptr;
