@@ -133,7 +133,7 @@ int32_t console_key() {
   if (poll(&input, 1, key_pass_ms) <= 0) return -1;
   unsigned char byte = 0;
   if (read(0, &byte, 1) != 1) return -1;  // end of input: no key
-  return byte == 10 ? 13 : byte;
+  return byte == ctrl_line_feed ? ctrl_return : byte;
 }
 
 // The next key as one byte, -1 when none came within one pass or it is an extended key.
@@ -222,19 +222,25 @@ void input_statement(int32_t count, uint8_t line_end) {
     if (stop_all.load()) return;  // shutdown: the program thread parks next
     if (key < 0) continue;
     switch (key) {
-      case 13:
+      case ctrl_return:
         finish(line_end, saved_cursor_visible, saved_auto_display, saved_read_source);
         return;
-      case 8:
+      case ctrl_backspace:
         take_back();
         break;
-      case 7:
-        print_text(byte_string(7), 0);
+      case ctrl_bell:
+        print_text(byte_string(ctrl_bell), 0);
         break;
-      case 9:
+      case ctrl_tab:
         editor.pending_spaces = 8 - (editor.input_accepted->len & 7);
         break;
-      case 10: case 11: case 12: case 28: case 29: case 30: case 31:
+      case ctrl_line_feed:  // the other controls do nothing while a line is typed
+      case ctrl_home:
+      case ctrl_form_feed:
+      case ctrl_right:
+      case ctrl_left:
+      case ctrl_up:
+      case ctrl_down:
         break;
       default:
         type_byte(static_cast<uint8_t>(key));

@@ -127,10 +127,10 @@ void print_text(rt_string* text, int32_t line_end) {
       continue;
     }
     switch (c) {
-      case 7:
+      case ctrl_bell:
         sleep_ms(bell_pause_ms);
         break;
-      case 9: {
+      case ctrl_tab: {
         // Spaces up to the next tab stop (columns 9, 17, 25, ...), at least one. A stop
         // beyond the line end is never reached on a page narrower than it: the tab ends at
         // the line end instead, and so never runs on.
@@ -141,15 +141,15 @@ void print_text(rt_string* text, int32_t line_end) {
         } while ((before & 7) != 0 && !image->wrap_pending && !wrapped);
         break;
       }
-      case 10:
-      case 13:
+      case ctrl_line_feed:
+      case ctrl_return:
         print_newline();
         break;
-      case 11:
+      case ctrl_home:
         image->cursor_row = image->view_top;
         image->cursor_col = 1;
         break;
-      case 12: {
+      case ctrl_form_feed: {
         uint8_t blank = blank_attribute(image, image->bg_color);
         text_fill_rows(image, image->view_top, image->view_bottom, blank);
         text_fill_rows(image, image->height, image->height, blank);
@@ -157,7 +157,7 @@ void print_text(rt_string* text, int32_t line_end) {
         image->cursor_col = 1;
         break;
       }
-      case 28:
+      case ctrl_right:
         if (image->cursor_row >= image->view_bottom && image->cursor_col == image->width) break;
         if (image->cursor_col + 1 > image->width) {
           image->cursor_col = 1;
@@ -166,7 +166,7 @@ void print_text(rt_string* text, int32_t line_end) {
           image->cursor_col = static_cast<int16_t>(image->cursor_col + 1);
         }
         break;
-      case 29:
+      case ctrl_left:
         if (image->cursor_col == 1 &&
             (image->cursor_row == image->view_top || image->cursor_row < image->view_top ||
              image->cursor_row > image->view_bottom))
@@ -177,11 +177,11 @@ void print_text(rt_string* text, int32_t line_end) {
           image->cursor_row = static_cast<int16_t>(image->cursor_row - 1);
         }
         break;
-      case 30:
+      case ctrl_up:
         if (image->view_top < image->cursor_row && image->cursor_row <= image->view_bottom)
           image->cursor_row = static_cast<int16_t>(image->cursor_row - 1);
         break;
-      case 31:
+      case ctrl_down:
         if (image->view_top <= image->cursor_row && image->cursor_row < image->view_bottom)
           image->cursor_row = static_cast<int16_t>(image->cursor_row + 1);
         break;
