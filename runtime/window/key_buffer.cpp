@@ -53,7 +53,7 @@ bool ring_put_locked(uint8_t character, uint8_t scan) {
   uint8_t head = load_offset(bios_key_head, __ATOMIC_ACQUIRE);
   uint8_t next = next_offset(tail);
   if (next == head) return false;
-  uint8_t* slot = conventional_memory + 0x400 + tail;
+  uint8_t* slot = conventional_memory + bios_data_area + tail;
   __atomic_store_n(slot, character, __ATOMIC_RELAXED);
   __atomic_store_n(slot + 1, scan, __ATOMIC_RELAXED);
   store_offset(bios_key_tail, next);
@@ -125,7 +125,7 @@ rt_string* read_key() {
   uint8_t head = load_offset(bios_key_head, __ATOMIC_RELAXED);
   uint8_t tail = load_offset(bios_key_tail, __ATOMIC_ACQUIRE);
   if (head == tail) return string_new(0, true);
-  const uint8_t* slot = conventional_memory + 0x400 + head;
+  const uint8_t* slot = conventional_memory + bios_data_area + head;
   uint8_t character = __atomic_load_n(slot, __ATOMIC_RELAXED);
   uint8_t scan = __atomic_load_n(slot + 1, __ATOMIC_RELAXED);
   store_offset(bios_key_head, next_offset(head));
