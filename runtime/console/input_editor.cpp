@@ -145,8 +145,8 @@ int32_t next_key() {
   }
   if (editor.console) return console_key();
   if (!key_wait(key_pass_ms)) return -1;
-  rt_string* key = read_key();
-  return key->len == 1 ? key->chars[0] : -1;
+  int32_t key = bios_key_take();
+  return key < 256 ? key : -1;
 }
 
 void type_byte(uint8_t byte) {

@@ -76,6 +76,9 @@ constexpr int32_t key_backlog_capacity = 4096;  // keys that may wait beyond a f
 // Window thread: appends a key. When the ring is full the key waits in a backlog and moves
 // into the ring as the reader takes keys; false only when the backlog is full too (lost).
 bool bios_key_put(uint8_t character, uint8_t scan);
+// Program thread: takes the next key from the ring: a character 0-255, or an extended
+// key's code (scan code x 256); -1 when no key waits.
+int32_t bios_key_take();
 // Keys waiting in the ring (either thread; a snapshot).
 int32_t bios_key_count();
 // Keys waiting beyond the ring, in the backlog (either thread; a snapshot).
