@@ -43,7 +43,7 @@ struct bench_page {
 // The presenter's part: keep only the newest ready frame so the builder always has room.
 void consume_frames() {
   for (software_frame& slot : software_frames)
-    if (slot.state.load() == 3 && slot.order.load() < last_frame_order.load()) slot.state.store(1);
+    if (slot.state.load() == frame_ready && slot.order.load() < last_frame_order.load()) slot.state.store(frame_free);
 }
 
 void BM_full_repaint(benchmark::State& state) {

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int32_t invalid_handle = 258;
-
 size_t image_bytes(const screen_image* image) {
   return static_cast<size_t>(image->width) * image->height * image->bytes_per_pixel;
 }
@@ -23,7 +21,7 @@ int32_t image_resolve(int32_t page_or_handle) {
   }
   // A handle is the negated index; the most negative number has no index.
   if (page_or_handle == INT32_MIN || !image_at(-page_or_handle)) {
-    raise_error(invalid_handle);
+    raise_error(error_invalid_handle);
     return -1;
   }
   return -page_or_handle;
@@ -81,13 +79,13 @@ void image_free(int32_t handle, int32_t passed) {
   if (pending_error) return;
   if (!passed) handle = -write_target_index;
   if (handle >= 0) {
-    raise_error(5);  // a page number names a screen page
+    raise_error(error_illegal_function_call);  // a page number names a screen page
     return;
   }
   int32_t index = image_resolve(handle);
   if (index < 0) return;
   if (image_at(index)->owner_flags & is_screen_page) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (write_target_index == index) current_images_set(visual_page_index, read_source_index, visual_page_index);
@@ -105,7 +103,7 @@ void page_copy(int32_t source, int32_t destination) {
   screen_image* to = image_at(to_index);
   if (from->bytes_per_pixel != to->bytes_per_pixel || from->width != to->width || from->height != to->height ||
       (from->bytes_per_pixel == 1 && to->color_mask < from->color_mask)) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (from == to) return;

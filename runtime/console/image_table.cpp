@@ -67,7 +67,7 @@ int32_t image_slot_new() {
     index = free_slot_stack[free_slot_top--];
   } else {
     if (next_unused_slot >= image_table_size && !image_table_grow()) {
-      raise_error(502);  // ends the process
+      raise_error(error_image_table_memory);  // ends the process
       return 0;
     }
     index = next_unused_slot++;
@@ -85,7 +85,7 @@ int32_t image_slot_release(int32_t index) {
     int32_t capacity = free_slot_capacity + image_table_step;
     void* grown = std::realloc(free_slot_stack, sizeof(int32_t) * static_cast<size_t>(capacity));
     if (!grown) {
-      raise_error(503);  // ends the process
+      raise_error(error_image_slots_memory);  // ends the process
       return 0;
     }
     free_slot_stack = static_cast<int32_t*>(grown);
@@ -121,7 +121,7 @@ void image_table_clear() {
   free_slot_top = -1;
   if (!free_slot_stack) {
     free_slot_stack = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * image_table_step));
-    if (!free_slot_stack) raise_error(503);
+    if (!free_slot_stack) raise_error(error_image_slots_memory);
     free_slot_capacity = image_table_step;
   }
   // Indices 0 and 1 are taken but never live, so handles 0 and -1 name no image.

@@ -133,7 +133,7 @@ int32_t console_key() {
   if (poll(&input, 1, key_pass_ms) <= 0) return -1;
   unsigned char byte = 0;
   if (read(0, &byte, 1) != 1) return -1;  // end of input: no key
-  return byte == 10 ? 13 : byte;
+  return byte == ctrl_line_feed ? ctrl_return : byte;
 }
 
 // The next key as one byte, -1 when none came within one pass or it is an extended key.
@@ -145,8 +145,8 @@ int32_t next_key() {
   }
   if (editor.console) return console_key();
   if (!key_wait(key_pass_ms)) return -1;
-  rt_string* key = read_key();
-  return key->len == 1 ? key->chars[0] : -1;
+  int32_t key = bios_key_take();
+  return key < 256 ? key : -1;
 }
 
 void type_byte(uint8_t byte) {
@@ -180,7 +180,7 @@ void finish(uint8_t line_end, uint8_t saved_cursor_visible, int32_t saved_auto_d
 void input_statement(int32_t count, uint8_t line_end) {
   if (pending_error) return;
   if (count < 1 || count >= input_dest_capacity) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   editor.count = count;
@@ -190,12 +190,12 @@ void input_statement(int32_t count, uint8_t line_end) {
   set_read_source(target);
   editor.input_snapshot = image_copy(target, 0, 0);
   if (editor.input_snapshot > -2) {
-    raise_error(516);
+    raise_error(error_input_snapshot_memory);
     return;
   }
   editor.input_canvas = image_copy(target, 0, 0);
   if (editor.input_canvas > -2) {
-    raise_error(517);
+    raise_error(error_input_canvas_memory);
     return;
   }
   editor.saved_col = write_target->cursor_col;
@@ -222,19 +222,25 @@ void input_statement(int32_t count, uint8_t line_end) {
     if (stop_all.load()) return;  // shutdown: the program thread parks next
     if (key < 0) continue;
     switch (key) {
-      case 13:
+      case ctrl_return:
         finish(line_end, saved_cursor_visible, saved_auto_display, saved_read_source);
         return;
-      case 8:
+      case ctrl_backspace:
         take_back();
         break;
-      case 7:
-        print_text(byte_string(7), 0);
+      case ctrl_bell:
+        print_text(byte_string(ctrl_bell), 0);
         break;
-      case 9:
+      case ctrl_tab:
         editor.pending_spaces = 8 - (editor.input_accepted->len & 7);
         break;
-      case 10: case 11: case 12: case 28: case 29: case 30: case 31:
+      case ctrl_line_feed:  // the other controls do nothing while a line is typed
+      case ctrl_home:
+      case ctrl_form_feed:
+      case ctrl_right:
+      case ctrl_left:
+      case ctrl_up:
+      case ctrl_down:
         break;
       default:
         type_byte(static_cast<uint8_t>(key));

@@ -48,11 +48,69 @@ bool print_char(screen_image* image, uint32_t c, bool defer_wrap) {
   }
   if (defer_wrap) {
     image->cursor_col = static_cast<int16_t>(image->width);
-    image->wrap_pending = 1;
+    image->wrap_pending = wrap_deferred;
     return false;
   }
   print_newline();
   return true;
+}
+
+// Spaces up to the next tab stop (columns 9, 17, 25, ...), at least one. A stop beyond the
+// line end is never reached on a page narrower than it: the tab ends at the line end
+// instead, and so never runs on. Returns true when it moved to the next line.
+bool print_tab(screen_image* image, bool defer_wrap) {
+  bool wrapped;
+  int32_t before;
+  do {
+    before = image->cursor_col;
+    wrapped = print_char(image, ' ', defer_wrap);
+  } while ((before & 7) != 0 && !image->wrap_pending && !wrapped);
+  return wrapped;
+}
+
+void cursor_home(screen_image* image) {
+  image->cursor_row = image->view_top;
+  image->cursor_col = 1;
+}
+
+// Clears the scrolling region and the last row; the cursor goes home.
+void clear_region(screen_image* image) {
+  uint8_t blank = blank_attribute(image, image->bg_color);
+  text_fill_rows(image, image->view_top, image->view_bottom, blank);
+  text_fill_rows(image, image->height, image->height, blank);
+  cursor_home(image);
+}
+
+void cursor_right(screen_image* image) {
+  if (image->cursor_row >= image->view_bottom && image->cursor_col == image->width) return;
+  if (image->cursor_col + 1 > image->width) {
+    image->cursor_col = 1;
+    image->cursor_row = static_cast<int16_t>(image->cursor_row + 1);
+  } else {
+    image->cursor_col = static_cast<int16_t>(image->cursor_col + 1);
+  }
+}
+
+void cursor_left(screen_image* image) {
+  if (image->cursor_col == 1 &&
+      (image->cursor_row == image->view_top || image->cursor_row < image->view_top ||
+       image->cursor_row > image->view_bottom))
+    return;
+  image->cursor_col = static_cast<int16_t>(image->cursor_col - 1);
+  if (image->cursor_col < 1) {
+    image->cursor_col = static_cast<int16_t>(image->width);
+    image->cursor_row = static_cast<int16_t>(image->cursor_row - 1);
+  }
+}
+
+void cursor_up(screen_image* image) {
+  if (image->view_top < image->cursor_row && image->cursor_row <= image->view_bottom)
+    image->cursor_row = static_cast<int16_t>(image->cursor_row - 1);
+}
+
+void cursor_down(screen_image* image) {
+  if (image->view_top <= image->cursor_row && image->cursor_row < image->view_bottom)
+    image->cursor_row = static_cast<int16_t>(image->cursor_row + 1);
 }
 
 void console_write(const rt_string* text, int32_t line_end) {
@@ -109,10 +167,10 @@ void print_text(rt_string* text, int32_t line_end) {
   int32_t len = text ? text->len : 0;
   if (image->wrap_pending) {
     if (len > 0) {
-      image->wrap_pending = 0;
+      image->wrap_pending = wrap_none;
       print_newline();
     } else if (line_end) {
-      image->wrap_pending = 0;
+      image->wrap_pending = wrap_none;
     }
   }
   bool wrapped = false;
@@ -127,67 +185,17 @@ void print_text(rt_string* text, int32_t line_end) {
       continue;
     }
     switch (c) {
-      case 7:
-        sleep_ms(bell_pause_ms);
-        break;
-      case 9: {
-        // Spaces up to the next tab stop (columns 9, 17, 25, ...), at least one. A stop
-        // beyond the line end is never reached on a page narrower than it: the tab ends at
-        // the line end instead, and so never runs on.
-        int32_t before;
-        do {
-          before = image->cursor_col;
-          wrapped = print_char(image, ' ', defer_wrap);
-        } while ((before & 7) != 0 && !image->wrap_pending && !wrapped);
-        break;
-      }
-      case 10:
-      case 13:
-        print_newline();
-        break;
-      case 11:
-        image->cursor_row = image->view_top;
-        image->cursor_col = 1;
-        break;
-      case 12: {
-        uint8_t blank = blank_attribute(image, image->bg_color);
-        text_fill_rows(image, image->view_top, image->view_bottom, blank);
-        text_fill_rows(image, image->height, image->height, blank);
-        image->cursor_row = image->view_top;
-        image->cursor_col = 1;
-        break;
-      }
-      case 28:
-        if (image->cursor_row >= image->view_bottom && image->cursor_col == image->width) break;
-        if (image->cursor_col + 1 > image->width) {
-          image->cursor_col = 1;
-          image->cursor_row = static_cast<int16_t>(image->cursor_row + 1);
-        } else {
-          image->cursor_col = static_cast<int16_t>(image->cursor_col + 1);
-        }
-        break;
-      case 29:
-        if (image->cursor_col == 1 &&
-            (image->cursor_row == image->view_top || image->cursor_row < image->view_top ||
-             image->cursor_row > image->view_bottom))
-          break;
-        image->cursor_col = static_cast<int16_t>(image->cursor_col - 1);
-        if (image->cursor_col < 1) {
-          image->cursor_col = static_cast<int16_t>(image->width);
-          image->cursor_row = static_cast<int16_t>(image->cursor_row - 1);
-        }
-        break;
-      case 30:
-        if (image->view_top < image->cursor_row && image->cursor_row <= image->view_bottom)
-          image->cursor_row = static_cast<int16_t>(image->cursor_row - 1);
-        break;
-      case 31:
-        if (image->view_top <= image->cursor_row && image->cursor_row < image->view_bottom)
-          image->cursor_row = static_cast<int16_t>(image->cursor_row + 1);
-        break;
-      default:
-        wrapped = print_char(image, c, defer_wrap);
-        break;
+      case ctrl_bell: sleep_ms(bell_pause_ms); break;
+      case ctrl_tab: wrapped = print_tab(image, defer_wrap); break;
+      case ctrl_line_feed:
+      case ctrl_return: print_newline(); break;
+      case ctrl_home: cursor_home(image); break;
+      case ctrl_form_feed: clear_region(image); break;
+      case ctrl_right: cursor_right(image); break;
+      case ctrl_left: cursor_left(image); break;
+      case ctrl_up: cursor_up(image); break;
+      case ctrl_down: cursor_down(image); break;
+      default: wrapped = print_char(image, c, defer_wrap); break;
     }
   }
   if (line_end && !wrapped) print_newline();
@@ -207,7 +215,7 @@ void print_next_zone() {
   screen_image* image = write_target;
   if (image->wrap_pending) {
     print_newline();
-    image->wrap_pending = 0;
+    image->wrap_pending = wrap_none;
     return;
   }
   print_text(zone_space(), 0);
@@ -224,7 +232,7 @@ int32_t controls_get() { return -controls_off; }
 
 void console_color(uint32_t foreground, uint32_t background, int32_t passed) {
   if (((passed & 1) && foreground > 255) || ((passed & 2) && background > 255)) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (passed & 1) std::printf("\x1b[38;5;%um", foreground);
@@ -234,7 +242,7 @@ void console_color(uint32_t foreground, uint32_t background, int32_t passed) {
 
 void console_clear(uint32_t background, int32_t passed_background) {
   if (passed_background && background > 255) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (passed_background) std::printf("\x1b[48;5;%um", background);

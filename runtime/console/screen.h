@@ -39,7 +39,7 @@ struct screen_image {
   uint32_t* palette;           // 256 entries 0xAARRGGBB, or null
   int32_t transparent_index;   // -1 = none
   uint8_t alpha_off;           // 1: graphics writes ignore alpha
-  shared_field<uint8_t> wrap_pending;      // 0 none; 1 deferred wrap; 2 also show the cursor on the next row
+  shared_field<uint8_t> wrap_pending;      // wrap_none, wrap_deferred or wrap_cursor_next_row
   uint8_t glyph_mode;          // graphics PRINT: 1 fg only, 2 bg only, 3 both
   uint8_t page_state_marker;   // start of the graphics state block copied between pages
   int32_t viewport[4];         // graphics viewport x1, y1, x2, y2
@@ -52,6 +52,11 @@ struct screen_image {
   double draw_scale;           // DRAW scale
   uint8_t page_state_end;      // end of the copied graphics block
 };
+
+// wrap_pending values; PRINT treats the two pending ones alike.
+constexpr uint8_t wrap_none = 0;
+constexpr uint8_t wrap_deferred = 1;         // PRINT filled the last column; the next text moves to a new line first
+constexpr uint8_t wrap_cursor_next_row = 2;  // the same, and the cursor shows at column 1 of the next row (LOCATE)
 
 constexpr uint32_t owns_palette = 1;
 constexpr uint32_t is_screen_page = 2;

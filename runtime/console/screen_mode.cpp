@@ -130,7 +130,7 @@ void build_text_screen() {
     page_table[page] = 0;
   }
   if (!page_table_reserve(text_page_count)) {
-    raise_error(7);
+    raise_error(error_out_of_memory);
     return;
   }
   for (int32_t page = 0; page < text_page_count; ++page) {
@@ -142,7 +142,7 @@ void build_text_screen() {
       index = image_new(cols, rows, 0);
     screen_image* image = image_at(index);
     if (!image) {
-      raise_error(7);
+      raise_error(error_out_of_memory);
       continue;
     }
     font_select(font, image);
@@ -176,7 +176,7 @@ void page_output_reset() {
 int32_t ensure_page(int32_t page) {
   if (page < 0) return 0;
   if (page >= page_table_size && !page_table_reserve(page + 1)) {
-    raise_error(7);
+    raise_error(error_out_of_memory);
     return 0;
   }
   if (page_table[page] != 0) return page_table[page];
@@ -185,7 +185,7 @@ int32_t ensure_page(int32_t page) {
   int32_t index = image_new(first->width, first->height, first->screen_mode);
   screen_image* image = image_at(index);
   if (!image) {
-    raise_error(7);
+    raise_error(error_out_of_memory);
     return 0;
   }
   // All pages of a screen show the same colours: share page 0's palette.
@@ -205,11 +205,11 @@ void screen_set(int32_t mode, int32_t color_switch, int32_t active_page, int32_t
   if (pending_error) return;
   // Only the text mode is built; graphics modes are refused like unknown ones.
   if ((passed & passed_mode) && mode != 0) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (((passed & passed_active) && active_page < 0) || ((passed & passed_visual) && visual_page_number < 0)) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (passed != passed_mode) auto_extend_rows = 0;
@@ -245,28 +245,28 @@ void screen_width(int32_t file, int32_t columns, int32_t rows, int32_t extra1, i
   (void)extra2;
   if (pending_error) return;
   if (file != 0) {
-    raise_error(52);  // no files are open
+    raise_error(error_bad_file_name_or_number);  // no files are open
     return;
   }
   bool has_cols = passed & passed_columns;
   bool has_rows = passed & passed_rows;
   auto_extend_rows = 0;
   if (!has_cols && !has_rows) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   screen_image* current = page_zero();
   if (!current) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (!text_grid_allowed(has_cols ? columns : current->width, has_rows ? rows : text_rows(current))) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (!has_rows) {
     if (columns != 40 && columns != 80) {
-      raise_error(5);
+      raise_error(error_illegal_function_call);
       return;
     }
     requested_cols = columns;

@@ -22,7 +22,7 @@ bool extend_rows(int32_t row, int32_t column, int32_t passed) {
   bool allowed = auto_extend_rows == 1;
   auto_extend_rows = 0;
   if (!allowed || row > 50 || ((passed & passed_second) && (column < 1 || column > write_target->width))) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return false;
   }
   static uint8_t kept[kept_screen_bytes];
@@ -48,7 +48,7 @@ void color_set(uint32_t foreground, uint32_t background, uint32_t border, int32_
     return;
   }
   if (((passed & passed_first) && foreground > 31) || ((passed & passed_second) && background > 15)) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (passed & passed_first) image->fg_color = foreground;
@@ -61,7 +61,7 @@ void screen_clear(int32_t method, uint32_t color, int32_t passed) {
   bool has_method = passed & passed_first;
   bool has_color = passed & passed_second;
   if (has_method && (method < 0 || method > 2)) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (image->is_console) {
@@ -69,7 +69,7 @@ void screen_clear(int32_t method, uint32_t color, int32_t passed) {
     return;
   }
   if (has_color && image->bytes_per_pixel != 4 && color > image->color_mask) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   uint8_t attribute = blank_attribute(image, has_color ? color : image->bg_color);
@@ -101,30 +101,30 @@ void cursor_locate(int32_t row, int32_t column, int32_t cursor, int32_t start_li
   if (((passed & passed_third) && (cursor < 0 || cursor > 1)) ||
       ((passed & passed_fourth) && (start_line < 0 || start_line > 31)) ||
       ((passed & passed_fifth) && (end_line < 0 || end_line > 31))) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (has_row) {
     if (row < image->view_top) {
-      raise_error(5);
+      raise_error(error_illegal_function_call);
       return;
     }
     if (row != text_rows(image) && row > image->view_bottom) {
       if (!extend_rows(row, column, passed)) return;
       image = write_target;
       if (row != text_rows(image) && row > image->view_bottom) {
-        raise_error(5);
+        raise_error(error_illegal_function_call);
         return;
       }
     }
   }
   if (has_col && (column < 1 || column > image->width)) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
-  if (has_row) image->cursor_row = static_cast<int16_t>(row), image->wrap_pending = 0;
-  if (has_col) image->cursor_col = static_cast<int16_t>(column), image->wrap_pending = 0;
-  if (!has_row && !has_col && image->wrap_pending) image->wrap_pending = 2;
+  if (has_row) image->cursor_row = static_cast<int16_t>(row), image->wrap_pending = wrap_none;
+  if (has_col) image->cursor_col = static_cast<int16_t>(column), image->wrap_pending = wrap_none;
+  if (!has_row && !has_col && image->wrap_pending) image->wrap_pending = wrap_cursor_next_row;
   bool has_cursor = passed & passed_third;
   bool has_shape = passed & (passed_fourth | passed_fifth);
   if (has_cursor) image->cursor_visible = cursor ? 1 : 0;
@@ -151,7 +151,7 @@ void view_print_set(int32_t top, int32_t bottom, int32_t passed) {
   int32_t rows = text_rows(image);
   if (passed) {
     if (top < 1 || bottom < top || top > rows || bottom > rows) {
-      raise_error(5);
+      raise_error(error_illegal_function_call);
       return;
     }
     image->view_top = static_cast<int16_t>(top);
@@ -163,7 +163,7 @@ void view_print_set(int32_t top, int32_t bottom, int32_t passed) {
     image->cursor_row = 1;
   }
   image->cursor_col = 1;
-  image->wrap_pending = 0;
+  image->wrap_pending = wrap_none;
   screen_changed(image);
 }
 

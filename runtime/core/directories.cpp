@@ -15,7 +15,7 @@ rt_string* get_current_directory() {
   for (;;) {
     char* buffer = static_cast<char*>(std::malloc(size));
     if (!buffer) {
-      raise_error(7);
+      raise_error(error_out_of_memory);
       return string_new(0, true);
     }
     if (getcwd(buffer, size)) {
@@ -28,7 +28,7 @@ rt_string* get_current_directory() {
     int failure = errno;
     std::free(buffer);
     if (failure != ERANGE) {
-      raise_error(51);
+      raise_error(error_internal);
       return string_new(0, true);
     }
     size += 512;

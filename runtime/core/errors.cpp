@@ -37,77 +37,77 @@ struct error_entry {
 };
 
 const error_entry error_table[] = {
-    {0, "No error"},
-    {1, "NEXT without FOR"},
-    {2, "Syntax error"},
-    {3, "RETURN without GOSUB"},
-    {4, "Out of DATA"},
-    {5, "Illegal function call"},
-    {6, "Overflow"},
-    {7, "Out of memory"},
-    {8, "Label not defined"},
-    {9, "Subscript out of range"},
-    {10, "Duplicate definition"},
-    {12, "Illegal in direct mode"},
-    {13, "Type mismatch"},
-    {14, "Out of string space"},
-    {16, "String formula too complex"},
-    {17, "Cannot continue"},
-    {18, "Function not defined"},
-    {19, "No RESUME"},
-    {20, "RESUME without error"},
-    {24, "Device timeout"},
-    {25, "Device fault"},
-    {26, "FOR without NEXT"},
-    {27, "Out of paper"},
-    {29, "WHILE without WEND"},
-    {30, "WEND without WHILE"},
-    {33, "Duplicate label"},
-    {35, "Subprogram not defined"},
-    {37, "Argument-count mismatch"},
-    {38, "Array not defined"},
-    {40, "Variable required"},
-    {50, "FIELD overflow"},
-    {51, "Internal error"},
-    {52, "Bad file name or number"},
-    {53, "File not found"},
-    {54, "Bad file mode"},
-    {55, "File already open"},
-    {56, "FIELD statement active"},
-    {57, "Device I/O error"},
-    {58, "File already exists"},
-    {59, "Bad record length"},
-    {61, "Disk full"},
-    {62, "Input past end of file"},
-    {63, "Bad record number"},
-    {64, "Bad file name"},
-    {67, "Too many files"},
-    {68, "Device unavailable"},
-    {69, "Communication-buffer overflow"},
-    {70, "Permission denied"},
-    {71, "Disk not ready"},
-    {72, "Disk-media error"},
-    {73, "Feature unavailable"},
-    {74, "Rename across disks"},
-    {75, "Path/File access error"},
-    {76, "Path not found"},
-    {258, "Invalid handle"},
-    {300, "Memory region out of range"},
-    {301, "Invalid size"},
-    {302, "Source memory region out of range"},
-    {303, "Destination memory region out of range"},
-    {304, "Source and destination memory regions out of range"},
-    {305, "Source memory has been freed"},
-    {306, "Destination memory has been freed"},
-    {307, "Memory already freed"},
-    {308, "Memory has been freed"},
-    {309, "Memory not initialized"},
-    {310, "Source memory not initialized"},
-    {311, "Destination memory not initialized"},
-    {312, "Source and destination memory not initialized"},
-    {313, "Source and destination memory have been freed"},
-    {314, "_ASSERT failed"},
-    {315, "_ASSERT failed (check console for description)"},
+    {error_none, "No error"},
+    {error_next_without_for, "NEXT without FOR"},
+    {error_syntax, "Syntax error"},
+    {error_return_without_gosub, "RETURN without GOSUB"},
+    {error_out_of_data, "Out of DATA"},
+    {error_illegal_function_call, "Illegal function call"},
+    {error_overflow, "Overflow"},
+    {error_out_of_memory, "Out of memory"},
+    {error_label_not_defined, "Label not defined"},
+    {error_subscript_out_of_range, "Subscript out of range"},
+    {error_duplicate_definition, "Duplicate definition"},
+    {error_illegal_in_direct_mode, "Illegal in direct mode"},
+    {error_type_mismatch, "Type mismatch"},
+    {error_out_of_string_space, "Out of string space"},
+    {error_string_formula_too_complex, "String formula too complex"},
+    {error_cannot_continue, "Cannot continue"},
+    {error_function_not_defined, "Function not defined"},
+    {error_no_resume, "No RESUME"},
+    {error_resume_without_error, "RESUME without error"},
+    {error_device_timeout, "Device timeout"},
+    {error_device_fault, "Device fault"},
+    {error_for_without_next, "FOR without NEXT"},
+    {error_out_of_paper, "Out of paper"},
+    {error_while_without_wend, "WHILE without WEND"},
+    {error_wend_without_while, "WEND without WHILE"},
+    {error_duplicate_label, "Duplicate label"},
+    {error_subprogram_not_defined, "Subprogram not defined"},
+    {error_argument_count_mismatch, "Argument-count mismatch"},
+    {error_array_not_defined, "Array not defined"},
+    {error_variable_required, "Variable required"},
+    {error_field_overflow, "FIELD overflow"},
+    {error_internal, "Internal error"},
+    {error_bad_file_name_or_number, "Bad file name or number"},
+    {error_file_not_found, "File not found"},
+    {error_bad_file_mode, "Bad file mode"},
+    {error_file_already_open, "File already open"},
+    {error_field_statement_active, "FIELD statement active"},
+    {error_device_io, "Device I/O error"},
+    {error_file_already_exists, "File already exists"},
+    {error_bad_record_length, "Bad record length"},
+    {error_disk_full, "Disk full"},
+    {error_input_past_end, "Input past end of file"},
+    {error_bad_record_number, "Bad record number"},
+    {error_bad_file_name, "Bad file name"},
+    {error_too_many_files, "Too many files"},
+    {error_device_unavailable, "Device unavailable"},
+    {error_communication_buffer_overflow, "Communication-buffer overflow"},
+    {error_permission_denied, "Permission denied"},
+    {error_disk_not_ready, "Disk not ready"},
+    {error_disk_media, "Disk-media error"},
+    {error_feature_unavailable, "Feature unavailable"},
+    {error_rename_across_disks, "Rename across disks"},
+    {error_path_file_access, "Path/File access error"},
+    {error_path_not_found, "Path not found"},
+    {error_invalid_handle, "Invalid handle"},
+    {error_memory_region_out_of_range, "Memory region out of range"},
+    {error_invalid_size, "Invalid size"},
+    {error_source_region_out_of_range, "Source memory region out of range"},
+    {error_destination_region_out_of_range, "Destination memory region out of range"},
+    {error_both_regions_out_of_range, "Source and destination memory regions out of range"},
+    {error_source_freed, "Source memory has been freed"},
+    {error_destination_freed, "Destination memory has been freed"},
+    {error_memory_already_freed, "Memory already freed"},
+    {error_memory_freed, "Memory has been freed"},
+    {error_memory_not_initialized, "Memory not initialized"},
+    {error_source_not_initialized, "Source memory not initialized"},
+    {error_destination_not_initialized, "Destination memory not initialized"},
+    {error_both_not_initialized, "Source and destination memory not initialized"},
+    {error_both_freed, "Source and destination memory have been freed"},
+    {error_assert_failed, "_ASSERT failed"},
+    {error_assert_failed_console, "_ASSERT failed (check console for description)"},
 };
 
 // Titles of the numbered "Out of memory" boxes, #1 to #18.
@@ -147,17 +147,17 @@ const char* refresh_program_title() {
 bool fatal_error_lookup(int32_t number, fatal_error_text* out) {
   fatal_error_text text{nullptr, "Critical Error"};
   switch (number) {
-    case 11: text.message = "Division by zero"; break;
-    case 256: text.message = "Out of stack space"; break;
-    case 257: text = {"Out of memory", out_of_memory_titles[1]}; break;
-    case 259: text.message = "Cannot find dynamic library file"; break;
-    case 260:
-    case 261: text.message = "Sub/Function does not exist in dynamic library"; break;
-    case 270: text.message = "_GL command called outside of SUB _GL's scope"; break;
-    case 271: text.message = "END/SYSTEM called within SUB _GL's scope"; break;
+    case error_division_by_zero: text.message = "Division by zero"; break;
+    case error_out_of_stack_space: text.message = "Out of stack space"; break;
+    case error_timer_table_memory: text = {"Out of memory", out_of_memory_titles[1]}; break;
+    case error_library_not_found: text.message = "Cannot find dynamic library file"; break;
+    case error_library_sub_missing:
+    case error_library_function_missing: text.message = "Sub/Function does not exist in dynamic library"; break;
+    case error_gl_outside_scope: text.message = "_GL command called outside of SUB _GL's scope"; break;
+    case error_gl_end: text.message = "END/SYSTEM called within SUB _GL's scope"; break;
     default:
-      if (number >= 502 && number <= 518) {
-        text = {"Out of memory", out_of_memory_titles[number - 500]};
+      if (number >= error_memory_box_first && number <= error_memory_box_last) {
+        text = {"Out of memory", out_of_memory_titles[number - error_memory_box_base]};
         break;
       }
       return false;
@@ -166,7 +166,9 @@ bool fatal_error_lookup(int32_t number, fatal_error_text* out) {
   return true;
 }
 
-bool error_is_critical(uint32_t number) { return number >= 300 && number <= 315; }
+bool error_is_critical(uint32_t number) {
+  return number >= error_memory_region_out_of_range && number <= error_assert_failed_console;
+}
 
 void raise_error(int32_t number) {
   fatal_error_text fatal;
@@ -175,7 +177,7 @@ void raise_error(int32_t number) {
     exit_process(exit_status_orderly);
   }
   if (pending_error) return;  // the first error of a statement is the one reported
-  if (number <= 0) number = 5;
+  if (number <= 0) number = error_illegal_function_call;
   pending_error = static_cast<uint32_t>(number);
   event_pending = 1;
 }
@@ -276,7 +278,7 @@ void report_pending_error() {
 }
 
 void park_program_thread() {
-  threads_done.fetch_or(1);
+  threads_done.fetch_or(program_thread_parked);
   while (!stop_all) sleep_ms(16);
   for (;;) sleep_ms(16);
 }
@@ -297,8 +299,8 @@ void assert_statement(int32_t condition, rt_string* message, int32_t passed) {
     std::fwrite(message->chars, 1, static_cast<size_t>(message->len), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
-    raise_error(315);
+    raise_error(error_assert_failed_console);
     return;
   }
-  raise_error(314);
+  raise_error(error_assert_failed);
 }

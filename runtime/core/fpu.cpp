@@ -16,7 +16,7 @@ void set_fpu_mode() {
 #endif
 }
 
-void on_arithmetic_signal(int) { raise_error(11); }
+void on_arithmetic_signal(int) { raise_error(error_division_by_zero); }
 
 void install_arithmetic_signal_handler() {
   struct sigaction action;

@@ -13,9 +13,14 @@ using program_routine = void (*)();
 // by the others; atomics keep the reads free of data races.
 extern std::atomic<uint8_t> close_requested;     // the program or the user asked to end (END, dialog No, break)
 extern std::atomic<uint8_t> stop_all;            // shutdown has begun: waiting loops of the program thread park
-extern std::atomic<uint32_t> threads_done;       // bit 0: program thread parked; bit 1: event timer thread ended
+extern std::atomic<uint32_t> threads_done;       // which threads have stopped (bits below)
 extern std::atomic<int32_t> threads_started;     // 1 once the program and event timer threads run
 extern std::atomic<int32_t> program_ended;       // END has run: no more event traps, the frame thread stops
+
+// Bits of threads_done; shutdown goes on once both are set.
+constexpr uint32_t program_thread_parked = 1;
+constexpr uint32_t timer_thread_ended = 2;
+constexpr uint32_t all_threads_done = program_thread_parked | timer_thread_ended;
 
 // Translation-time settings of the program, fixed before runtime_main runs.
 extern int32_t start_hidden;  // 1: the window is created only when the program first shows its screen

@@ -10,15 +10,6 @@
 #include "runtime/window/keyboard.h"
 #include "runtime/window/window.h"
 
-namespace {
-
-bool key_waits() {
-  rt_string* key = read_key();
-  return key && key->len > 0;
-}
-
-}  // namespace
-
 void close_all() {
   if (pending_error) return;
   // No file, device or connection handles exist in this runtime: nothing to close.
@@ -40,19 +31,13 @@ void end_program() {
     }
     string_release_temporaries(mark, 0);
     // Keys typed before END never answer the prompt.
-    while (key_waits()) {
-      string_release_temporaries(mark, 0);
-      sleep_ms(0);
-    }
-    string_release_temporaries(mark, 0);
+    while (bios_key_take() >= 0) sleep_ms(0);
     auto_display = 1;
     for (;;) {
       // Up to 100 ms a pass, but a key ends the wait as soon as it arrives.
       key_wait(100);
       if (stop_all) park_program_thread();
-      bool answered = key_waits();
-      string_release_temporaries(mark, 0);
-      if (answered) break;
+      if (bios_key_take() >= 0) break;
     }
   } else if (has_console) {
     std::fputs("\nPress enter to continue", stdout);

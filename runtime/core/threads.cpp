@@ -96,7 +96,7 @@ void timer_table_grow(int32_t count) {
   int32_t old_count = timer_slot_count.load();
   if (count <= old_count) return;
   timer_slot* grown = new (std::nothrow) timer_slot[count]();
-  if (!grown) raise_error(257);
+  if (!grown) raise_error(error_timer_table_memory);
   // Stop the event timer thread's scans while the table changes hands.
   timer_table_state = 1;
   timers_changed();
@@ -158,6 +158,6 @@ void* event_timer_thread_main(void*) {
     // While the owner resizes (state 2) it signals when the table is back.
     wake_wait(timer_signal, ticket, wait);
   }
-  threads_done.fetch_or(2);
+  threads_done.fetch_or(timer_thread_ended);
   return nullptr;
 }

@@ -74,7 +74,7 @@ void mem_lock_free(mem_lock* lock) {
 
 uint64_t array_check_index(uint64_t offset, uint64_t count) {
   if (offset < count) return offset;
-  raise_error(9);
+  raise_error(error_subscript_out_of_range);
   return 0;
 }
 
@@ -102,7 +102,7 @@ array_descriptor* static_array_new(int64_t lower_bound, int64_t count, uint32_t 
                         (count == 0 || bytes / static_cast<uint64_t>(count) == element_size) &&
                         bytes <= (static_cast<uint64_t>(1) << 40);
   if (!sensible) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     count = 0;
   }
   if (count > 0) {
@@ -122,7 +122,7 @@ array_descriptor* static_array_new(int64_t lower_bound, int64_t count, uint32_t 
 // an index below it becomes a huge unsigned offset) and check it against the count.
 void* array_element(array_descriptor* array, long double index, uint32_t element_size) {
   if (array == nullptr) {
-    raise_error(9);
+    raise_error(error_subscript_out_of_range);
     return sink_element(element_size);
   }
   const uint64_t offset =

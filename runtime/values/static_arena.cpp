@@ -26,7 +26,7 @@ void* arena_chain = nullptr;     // the newest block; each links to its predeces
 void start_block(size_t size) {
   uint8_t* block = static_cast<uint8_t*>(std::calloc(size + block_header, 1));
   if (!block) {
-    raise_error(504);
+    raise_error(error_static_arena_memory);
     std::abort();  // raise_error ends the process for this number
   }
   std::memcpy(block, &arena_chain, sizeof arena_chain);
@@ -46,7 +46,7 @@ void static_arena_init() {
 void* static_alloc(size_t size) {
   static_arena_init();
   if (size > SIZE_MAX / 4 - first_block_size) {  // no block could ever hold it
-    raise_error(504);
+    raise_error(error_static_arena_memory);
     std::abort();
   }
   size_t rounded = (size + 7) & ~size_t{7};

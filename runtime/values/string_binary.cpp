@@ -31,7 +31,7 @@ template <typename T>
 T unpack_value(const rt_string* s) {
   T value{};
   if (s->len < static_cast<int32_t>(sizeof value)) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return T{};
   }
   std::memcpy(&value, s->chars, sizeof value);
@@ -40,7 +40,7 @@ T unpack_value(const rt_string* s) {
 
 bool valid_bits(int32_t bits) {
   if (bits >= 1 && bits <= 64) return true;
-  raise_error(5);
+  raise_error(error_illegal_function_call);
   return false;
 }
 
@@ -101,7 +101,7 @@ double string_cv_double(const rt_string* s) { return unpack_value<double>(s); }
 
 long double string_cv_float(const rt_string* s) {
   if (s->len < 32) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return 0;
   }
   long double value = 0;
@@ -113,7 +113,7 @@ uint64_t string_cv_bits(const rt_string* s, int32_t bits) {
   if (!valid_bits(bits)) return 0;
   int32_t size = (bits + 7) / 8;
   if (s->len < size) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return 0;
   }
   uint8_t bytes[8] = {};
@@ -136,7 +136,7 @@ rt_string* string_mksmbf(float value) {
     uint32_t exponent = 0;
     uint64_t significand = 0;
     if (!std::isfinite(value) || !mbf_parts(value, 24, &negative, &exponent, &significand)) {
-      raise_error(5);
+      raise_error(error_illegal_function_call);
       return string_new(0, true);
     }
     uint32_t word = (exponent << 24) | (negative ? 0x800000u : 0u) | static_cast<uint32_t>(significand & 0x7FFFFF);
@@ -152,7 +152,7 @@ rt_string* string_mkdmbf(double value) {
     uint32_t exponent = 0;
     uint64_t significand = 0;
     if (!std::isfinite(value) || !mbf_parts(value, 56, &negative, &exponent, &significand)) {
-      raise_error(5);
+      raise_error(error_illegal_function_call);
       return string_new(0, true);
     }
     uint64_t word = (uint64_t{exponent} << 56) | (negative ? uint64_t{1} << 55 : 0) |

@@ -43,7 +43,7 @@ void give_descriptor(rt_string* s, int32_t error_number) {
 
 int32_t checked_length(int32_t length) {
   if (length >= 0) return length;
-  raise_error(5);
+  raise_error(error_illegal_function_call);
   return 0;
 }
 
@@ -60,7 +60,7 @@ void cmem_area_init() {
   cmem_string_list.count = 0;
   cmem_string_list.slots =
       static_cast<rt_string**>(std::malloc((size_t{cmem_string_list.capacity} + 1) * sizeof(rt_string*)));
-  if (!cmem_string_list.slots) area_exhausted(509);
+  if (!cmem_string_list.slots) area_exhausted(error_cmem_list_memory);
 }
 
 void cmem_descriptor_update(rt_string* s) {
@@ -89,7 +89,7 @@ void cmem_compact(uint32_t need) {
   }
   list.count = kept;
   cmem_used = write;
-  if (size_t{cmem_used} + need > cmem_top) area_exhausted(513);
+  if (size_t{cmem_used} + need > cmem_top) area_exhausted(error_cmem_area_memory);
 }
 
 // A string in the conventional area. May compact the area: earlier `chars`
@@ -103,11 +103,11 @@ rt_string* string_new_cmem(int32_t length, bool temporary) {
   s->len = length;
   s->in_cmem = 1;
   cmem_used += static_cast<uint32_t>(length);
-  string_list_append(cmem_string_list, s, 509);
+  string_list_append(cmem_string_list, s, error_cmem_list_memory);
   if (temporary) {
     string_temp_append(s);
   } else {
-    give_descriptor(s, 514);
+    give_descriptor(s, error_cmem_descriptor_memory);
   }
   return s;
 }
@@ -122,7 +122,7 @@ rt_string* string_new_fixed(uint8_t* address, int32_t length, bool temporary) {
   if (temporary) {
     string_temp_append(s);
   } else if (address >= cmem_area && address < cmem_area + cmem_area_size) {
-    give_descriptor(s, 515);
+    give_descriptor(s, error_fixed_descriptor_memory);
   }
   return s;
 }

@@ -34,7 +34,7 @@ rt_string* writable_copy(rt_string* s) { return modifiable_temporary(s) ? s : su
 rt_string* filled(int64_t count, uint8_t byte) {
   if (count < 0) return string_new(0, true);
   if (count > INT32_MAX) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return string_new(0, true);
   }
   rt_string* r = string_new(static_cast<int32_t>(count), true);
@@ -76,7 +76,7 @@ rt_string* string_lcase(rt_string* s) {
 
 rt_string* string_chr(int64_t code) {
   if (code < 0 || code > 255) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return string_new(0, true);
   }
   rt_string* r = string_new(1, true);
@@ -231,7 +231,7 @@ void string_rset(rt_string* dest, rt_string* src) {
 int32_t string_asc(rt_string* s, int64_t position, int32_t passed) {
   if (!(passed & 1)) position = 1;
   if (s->len == 0 || position < 1 || position > s->len) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return 0;
   }
   return s->chars[position - 1];

@@ -108,7 +108,7 @@ void heap_compact(size_t need) {
 
   size_t new_size = need + 2 * string_heap_size;
   uintptr_t old_base = reinterpret_cast<uintptr_t>(string_heap);
-  uint8_t* grown = static_cast<uint8_t*>(checked_realloc(string_heap, new_size, 512));
+  uint8_t* grown = static_cast<uint8_t*>(checked_realloc(string_heap, new_size, error_string_heap_memory));
   for (uint32_t i = 0; i < list.count; ++i) {
     rt_string* s = list.slots[i];
     s->chars = grown + (reinterpret_cast<uintptr_t>(s->chars) - old_base);
@@ -121,7 +121,7 @@ void heap_compact(size_t need) {
 // becomes 0, so it never reaches an allocation or a copy.
 int32_t checked_length(int32_t length) {
   if (length >= 0) return length;
-  raise_error(5);
+  raise_error(error_illegal_function_call);
   return 0;
 }
 
@@ -140,12 +140,12 @@ void relocate(rt_string* dest, const rt_string* src) {
   dest->readonly = 0;
   if (dest->in_cmem) {
     if (cmem_used + length > cmem_top) cmem_compact(static_cast<uint32_t>(length));
-    string_list_append(cmem_string_list, dest, 509);
+    string_list_append(cmem_string_list, dest, error_cmem_list_memory);
     dest->chars = cmem_area + cmem_used;
     cmem_used += static_cast<uint32_t>(length);
   } else {
     if (heap_used + length > string_heap_size) heap_compact(length);
-    string_list_append(heap_string_list, dest, 510);
+    string_list_append(heap_string_list, dest, error_heap_list_memory);
     dest->chars = string_heap + heap_used;
     heap_used += length;
   }
@@ -212,23 +212,24 @@ void string_storage_init() {
   storage_ready = true;  // set first: the permanent strings below take records
 
   free_record_capacity = record_block_records;
-  free_records = static_cast<rt_string**>(checked_realloc(nullptr, free_record_capacity * sizeof(rt_string*), 508));
+  free_records = static_cast<rt_string**>(
+      checked_realloc(nullptr, free_record_capacity * sizeof(rt_string*), error_string_records_memory));
   record_block = static_cast<rt_string*>(std::calloc(record_block_records, sizeof(rt_string)));
-  if (!record_block) storage_exhausted(508);
+  if (!record_block) storage_exhausted(error_string_records_memory);
   record_block_next = 0;
 
   string_heap_size = initial_heap_size;
-  string_heap = static_cast<uint8_t*>(checked_realloc(nullptr, string_heap_size, 512));
+  string_heap = static_cast<uint8_t*>(checked_realloc(nullptr, string_heap_size, error_string_heap_memory));
   heap_used = 0;
 
   heap_string_list.capacity = initial_list_capacity;
   heap_string_list.count = 0;
   heap_string_list.slots = static_cast<rt_string**>(
-      checked_realloc(nullptr, (size_t{initial_list_capacity} + 1) * sizeof(rt_string*), 510));
+      checked_realloc(nullptr, (size_t{initial_list_capacity} + 1) * sizeof(rt_string*), error_heap_list_memory));
 
   temp_capacity = initial_list_capacity;
   temp_list = static_cast<rt_string**>(std::calloc(size_t{temp_capacity} + 1, sizeof(rt_string*)));
-  if (!temp_list) storage_exhausted(511);
+  if (!temp_list) storage_exhausted(error_temp_list_memory);
   temp_count = 1;
 
   cmem_area_init();
@@ -251,7 +252,7 @@ rt_string* string_record_take() {
   }
   if (record_block_next == record_block_records) {
     record_block = static_cast<rt_string*>(std::calloc(record_block_records, sizeof(rt_string)));
-    if (!record_block) storage_exhausted(508);
+    if (!record_block) storage_exhausted(error_string_records_memory);
     record_block_next = 0;
   }
   return &record_block[record_block_next++];
@@ -259,10 +260,10 @@ rt_string* string_record_take() {
 
 void string_record_release(rt_string* s) {
   if (free_record_count == free_record_capacity) {
-    if (free_record_capacity > UINT32_MAX / 2) storage_exhausted(508);
+    if (free_record_capacity > UINT32_MAX / 2) storage_exhausted(error_string_records_memory);
     free_record_capacity *= 2;
     free_records = static_cast<rt_string**>(
-        checked_realloc(free_records, size_t{free_record_capacity} * sizeof(rt_string*), 508));
+        checked_realloc(free_records, size_t{free_record_capacity} * sizeof(rt_string*), error_string_records_memory));
   }
   s->chars = nullptr;  // a stale use shows up as a null access, not as silent reuse
   s->len = 0;
@@ -287,10 +288,10 @@ void string_list_append(string_list& list, rt_string* s, int32_t grow_error) {
 
 void string_temp_append(rt_string* s) {
   if (temp_count > temp_capacity) {
-    if (temp_capacity > UINT32_MAX / 2 - 1) storage_exhausted(511);
+    if (temp_capacity > UINT32_MAX / 2 - 1) storage_exhausted(error_temp_list_memory);
     temp_capacity *= 2;
     temp_list = static_cast<rt_string**>(
-        checked_realloc(temp_list, (size_t{temp_capacity} + 1) * sizeof(rt_string*), 511));
+        checked_realloc(temp_list, (size_t{temp_capacity} + 1) * sizeof(rt_string*), error_temp_list_memory));
   }
   s->tmp_index = temp_count;
   s->tmp = 1;
@@ -316,7 +317,7 @@ rt_string* string_new(int32_t length, bool temporary) {
   s->len = length;
   s->chars = string_heap + heap_used;
   heap_used += need;
-  string_list_append(heap_string_list, s, 510);
+  string_list_append(heap_string_list, s, error_heap_list_memory);
   if (temporary) string_temp_append(s);
   return s;
 }
@@ -396,7 +397,7 @@ rt_string* string_concat(rt_string* left, rt_string* right) {
   if (left->len == 0) return right;
   int64_t total = int64_t{left->len} + right->len;
   if (total > INT32_MAX) {  // no 32-bit length can hold it
-    raise_error(14);
+    raise_error(error_out_of_string_space);
     if (left->tmp) string_free(left);
     if (right->tmp && right != left) string_free(right);
     return string_new(0, true);

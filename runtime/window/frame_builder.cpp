@@ -55,21 +55,21 @@ int claim_slot() {
     int64_t lowest = next_frame_order.load();
     for (int i = 0; i < 3; ++i) {
       int64_t order = software_frames[i].order.load();
-      if (software_frames[i].state.load() == 3 && order < lowest) {
+      if (software_frames[i].state.load() == frame_ready && order < lowest) {
         chosen = i;
-        seen = 3;
+        seen = frame_ready;
         lowest = order;
       }
     }
     for (int i = 0; i < 3; ++i) {
-      if (software_frames[i].state.load() == 1) {
+      if (software_frames[i].state.load() == frame_free) {
         chosen = i;
-        seen = 1;
+        seen = frame_free;
       }
     }
     if (chosen < 0) return -1;
     // The presenter may take a ready slot at the same moment; then look again.
-    if (software_frames[chosen].state.compare_exchange_strong(seen, 2)) return chosen;
+    if (software_frames[chosen].state.compare_exchange_strong(seen, frame_building)) return chosen;
   }
   return -1;
 }
@@ -82,7 +82,7 @@ int newest_finished_slot(int self) {
     if (i == self) continue;
     int32_t state = software_frames[i].state.load();
     int64_t order = software_frames[i].order.load();
-    if ((state == 3 || state == 4) && order > highest) {
+    if ((state == frame_ready || state == frame_shown) && order > highest) {
       found = i;
       highest = order;
     }
@@ -148,22 +148,36 @@ int32_t cursor_look(const screen_image* page) {
   return (page->cursor_visible ? 1 : 0) | (page->cursor_start_line << 1) | (page->cursor_end_line << 9);
 }
 
+// What the cells of one frame are painted with.
+struct cell_painter {
+  uint32_t* pixels;        // the frame being painted
+  int32_t frame_width;     // its width in pixels
+  glyph_geometry glyph;    // the font's glyphs and cell size
+  const uint32_t* palette; // the palette as this build read it
+  int32_t blink;           // 1: attribute bit 7 means blink
+  int32_t blink_phase;     // 1: blinking characters are hidden now
+  int32_t cursor_first;    // the cursor's first line in the cell
+  int32_t cursor_count;    // its lines; 0 when it does not show
+};
+
 // Paints one cell: the glyph in its colours, then the cursor lines when they show.
-void paint_cell(uint32_t* pixels, int32_t frame_width, const glyph_geometry& glyph, int32_t column,
-                int32_t row, uint8_t character, uint8_t attribute, const uint32_t* palette, int32_t blink,
-                int32_t blink_phase, bool draw_cursor, int32_t cursor_first, int32_t cursor_count) {
+void paint_cell(const cell_painter& painter, int32_t column, int32_t row, uint8_t character, uint8_t attribute,
+                bool draw_cursor) {
   int32_t foreground = attribute & 15;
   int32_t background;
   bool blinking = false;
-  if (blink) {
+  if (painter.blink) {
     background = (attribute >> 4) & 7;
     blinking = (attribute & 0x80) != 0;
   } else {
     background = attribute >> 4;
   }
+  const glyph_geometry& glyph = painter.glyph;
+  const uint32_t* palette = painter.palette;
+  int32_t frame_width = painter.frame_width;
   uint32_t background_colour = palette[background];
-  uint32_t foreground_colour = palette[blinking && blink_phase ? background : foreground];
-  uint32_t* origin = pixels + size_t(row) * glyph.height * frame_width + size_t(column) * glyph.width;
+  uint32_t foreground_colour = palette[blinking && painter.blink_phase ? background : foreground];
+  uint32_t* origin = painter.pixels + size_t(row) * glyph.height * frame_width + size_t(column) * glyph.width;
   const uint8_t* rows = glyph.source + size_t(character) * glyph.stride;
   // A glyph row is 8 bytes, each lit when not 0. They are folded into one byte (bit x for
   // pixel x) that selects 8 all-ones or all-zero words from a table, so a row is painted
@@ -200,7 +214,8 @@ void paint_cell(uint32_t* pixels, int32_t frame_width, const glyph_geometry& gly
   }
   if (!draw_cursor) return;
   uint32_t cursor_colour = palette[foreground];
-  for (int32_t y = cursor_first; y < cursor_first + cursor_count; ++y) {
+  int32_t cursor_first = painter.cursor_first, cursor_end = painter.cursor_first + painter.cursor_count;
+  for (int32_t y = cursor_first; y < cursor_end; ++y) {
     uint32_t* line = origin + size_t(y) * frame_width;
     for (int32_t x = 0; x < glyph.width; ++x) line[x] = cursor_colour;
   }
@@ -208,55 +223,55 @@ void paint_cell(uint32_t* pixels, int32_t frame_width, const glyph_geometry& gly
 
 // Gives an unneeded slot back; the presenter still sees that a frame was offered.
 void give_back(int slot, int64_t order) {
-  software_frames[slot].state.store(1);
+  software_frames[slot].state.store(frame_free);
   last_frame_order.store(order);
 }
 
-// Steps 2 to 12 of a build: claim a slot, paint what changed, publish or give back.
-void build_text_frame() {
-  int slot_index = claim_slot();
-  if (slot_index < 0) {
-    alert("Software frame buffer: Failed to find available frame");
-    return;
-  }
-  software_frame& slot = software_frames[slot_index];
-  int64_t order = next_frame_order.fetch_add(1);
-  slot.order.store(order);
-
-  screen_image* page = visual_page.load();
+// What one build saw of the visual page. Taken once, so that the decision and the paint
+// agree on it while the program thread may be printing meanwhile.
+struct text_snapshot {
+  screen_image* page;
   glyph_geometry glyph;
-  if (!page || !page->is_text || !page->palette || !glyph_geometry_for(page->font_id, &glyph)) {
-    give_back(slot_index, order);
-    return;
-  }
+  int32_t columns, rows;        // page size in cells
+  int32_t width, height;        // frame size in pixels
+  int32_t blink;                // 1: attribute bit 7 means blink
+  int32_t valid_at_start;       // previous_frame_valid when the build began
+  bool compare;                 // paint only what differs from the previous frame
+  bool cells_changed;           // the cells differ from the last painted ones
+  int32_t phase;                // blink and cursor phase
+  int32_t cursor_x, cursor_y;   // cursor cell (0-based)
+  int32_t look;                 // cursor visibility and shape
+  bool cursor_moved, cursor_changed;
+};
+
+// Snapshot: the page, its palette (kept in previous_palette) and its cells (in
+// current_cells). False when the page cannot be drawn as text now.
+bool take_snapshot(text_snapshot* now) {
+  screen_image* page = visual_page.load();
+  now->page = page;
+  glyph_geometry& glyph = now->glyph;
+  if (!page || !page->is_text || !page->palette || !glyph_geometry_for(page->font_id, &glyph)) return false;
   int32_t columns = page->width, rows = page->height;
   const uint8_t* first_cell = text_cell(page, 1, 1);
-  if (columns <= 0 || rows <= 0 || !first_cell || !text_cell(page, rows, columns)) {
-    give_back(slot_index, order);
-    return;
-  }
+  if (columns <= 0 || rows <= 0 || !first_cell || !text_cell(page, rows, columns)) return false;
   int32_t width = columns * glyph.width, height = rows * glyph.height;
-  if (width > frame_side_limit || height > frame_side_limit) {  // WIDTH never makes such a page
-    give_back(slot_index, order);
-    return;
-  }
+  if (width > frame_side_limit || height > frame_side_limit) return false;  // WIDTH never makes such a page
+  now->columns = columns;
+  now->rows = rows;
+  now->width = width;
+  now->height = height;
 
   int32_t blink = blink_enabled.load() ? 1 : 0;
-  int32_t valid_at_start = previous_frame_valid.load();
-  bool compare = valid_at_start != 0 && blink == previous_blink_enabled;
+  now->blink = blink;
+  now->valid_at_start = previous_frame_valid.load();
+  bool compare = now->valid_at_start != 0 && blink == previous_blink_enabled;
   size_t cells_size = size_t(columns) * rows * 2;
   if (cells_size != previous_cells_size || !previous_cells) {
-    if (!ensure_comparison_buffers(cells_size)) {
-      give_back(slot_index, order);
-      return;
-    }
+    if (!ensure_comparison_buffers(cells_size)) return false;
     compare = false;
   }
   int32_t software_layer = layer_order[0];
-  if ((software_layer < 1 || software_layer > 4) && compare) {
-    give_back(slot_index, order);
-    return;
-  }
+  if ((software_layer < 1 || software_layer > 4) && compare) return false;
 
   uint32_t palette_now[256];
   shared_read(reinterpret_cast<uint8_t*>(palette_now), reinterpret_cast<const uint8_t*>(page->palette),
@@ -268,83 +283,115 @@ void build_text_frame() {
     compare = false;
   }
 
-  // One snapshot of the cells: the program thread may be printing meanwhile, and the
-  // test and the paint below must agree on what they saw.
-  bool cells_changed = shared_read(current_cells, first_cell, cells_size, compare ? previous_cells : nullptr);
+  now->cells_changed = shared_read(current_cells, first_cell, cells_size, compare ? previous_cells : nullptr);
+  now->compare = compare;
   int32_t phase = (frame_counter.load() >> 3) & 1;
+  now->phase = phase;
   int32_t cursor_x = page->cursor_col - 1, cursor_y = page->cursor_row - 1;
-  if (page->wrap_pending == 2 && cursor_y < rows - 1) {
+  if (page->wrap_pending == wrap_cursor_next_row && cursor_y < rows - 1) {
     cursor_x = 0;
     cursor_y += 1;
   }
-  int32_t look = cursor_look(page);
-  bool cursor_moved = cursor_x != previous_cursor_x || cursor_y != previous_cursor_y;
-  bool cursor_changed = phase != previous_cursor_phase || look != previous_cursor_look;
-  bool redraw = !compare || cells_changed ||
-                phase != previous_blink_phase || cursor_changed || cursor_moved;
-  if (!redraw) {
-    give_back(slot_index, order);
-    return;
-  }
+  now->cursor_x = cursor_x;
+  now->cursor_y = cursor_y;
+  now->look = cursor_look(page);
+  now->cursor_moved = cursor_x != previous_cursor_x || cursor_y != previous_cursor_y;
+  now->cursor_changed = phase != previous_cursor_phase || now->look != previous_cursor_look;
+  return true;
+}
 
-  if (!ensure_pixels(slot, width, height)) {
-    give_back(slot_index, order);
-    return;
-  }
+// Decide: whether anything differs from the last frame painted.
+bool frame_needed(const text_snapshot& now) {
+  return !now.compare || now.cells_changed || now.phase != previous_blink_phase || now.cursor_changed ||
+         now.cursor_moved;
+}
+
+// Sizes the slot's pixels and, when only changes are painted, starts from a copy of the
+// newest finished frame (or paints everything when there is none of this size). False
+// when the pixels cannot be had.
+bool start_frame(software_frame& slot, int slot_index, text_snapshot* now) {
+  int32_t width = now->width, height = now->height;
+  if (!ensure_pixels(slot, width, height)) return false;
   slot.base_order = 0;
-  if (compare) {
+  if (now->compare) {
     int source = newest_finished_slot(slot_index);
     if (source < 0) {
       alert("Text Screen Update: Failed to locate previous frame's data for comparison");
-      compare = false;
+      now->compare = false;
     } else if (software_frames[source].width != width || software_frames[source].height != height ||
                !software_frames[source].pixels) {
-      compare = false;  // a frame of another size holds nothing to reuse
+      now->compare = false;  // a frame of another size holds nothing to reuse
     } else {
       std::memcpy(slot.pixels, software_frames[source].pixels, size_t(width) * height * 4);
       slot.base_order = software_frames[source].order.load();
     }
   }
-  int32_t first_painted_row = rows, last_painted_row = -1;
+  return true;
+}
 
-  int32_t cursor_first = 0, cursor_count = 0;
+// Paint: every cell that differs from the last frame (all of them without comparison),
+// remembered in previous_cells. Sets the slot's changed rows.
+void paint_changes(software_frame& slot, const text_snapshot& now) {
+  const screen_image* page = now.page;
+  int32_t rows = now.rows, columns = now.columns, phase = now.phase;
+  cell_painter painter{slot.pixels, now.width, now.glyph, previous_palette, now.blink, phase, 0, 0};
   if (page->cursor_visible && phase)
-    cursor_lines(page->cursor_start_line, page->cursor_end_line, glyph.height, &cursor_first, &cursor_count);
-  const uint32_t* palette = previous_palette;
+    cursor_lines(page->cursor_start_line, page->cursor_end_line, now.glyph.height, &painter.cursor_first,
+                 &painter.cursor_count);
+  int32_t first_painted_row = rows, last_painted_row = -1;
   for (int32_t row = 0; row < rows; ++row) {
     for (int32_t column = 0; column < columns; ++column) {
       size_t at = (size_t(row) * columns + column) * 2;
       uint8_t character = current_cells[at], attribute = current_cells[at + 1];
-      bool is_cursor = column == cursor_x && row == cursor_y;
-      if (compare) {
+      bool is_cursor = column == now.cursor_x && row == now.cursor_y;
+      if (now.compare) {
         // A moved cursor repaints both its old cell and its new one.
         bool was_cursor = column == previous_cursor_x && row == previous_cursor_y;
         if (character == previous_cells[at] && attribute == previous_cells[at + 1] &&
             (!(attribute & 0x80) || phase == previous_blink_phase) &&
-            (!is_cursor || (!cursor_changed && !cursor_moved)) && (!was_cursor || !cursor_moved))
+            (!is_cursor || (!now.cursor_changed && !now.cursor_moved)) && (!was_cursor || !now.cursor_moved))
           continue;
       }
       previous_cells[at] = character;
       previous_cells[at + 1] = attribute;
       if (row < first_painted_row) first_painted_row = row;
       last_painted_row = row;
-      paint_cell(slot.pixels, width, glyph, column, row, character, attribute, palette, blink, phase,
-                 is_cursor && cursor_count > 0, cursor_first, cursor_count);
+      paint_cell(painter, column, row, character, attribute, is_cursor && painter.cursor_count > 0);
     }
   }
+  slot.first_changed_row = first_painted_row * now.glyph.height;
+  slot.last_changed_row = last_painted_row < 0 ? -1 : (last_painted_row + 1) * now.glyph.height - 1;
+}
 
-  keep_cells(slot, current_cells, columns, rows, glyph);
-  previous_blink_phase = phase;
-  previous_cursor_phase = phase;
-  previous_cursor_x = cursor_x;
-  previous_cursor_y = cursor_y;
-  previous_cursor_look = look;
-  previous_blink_enabled = blink;
+// One build of the text page: claim a slot, take a snapshot, decide whether anything
+// changed, paint what did and publish the frame; otherwise give the slot back.
+void build_text_frame() {
+  int slot_index = claim_slot();
+  if (slot_index < 0) {
+    alert("Software frame buffer: Failed to find available frame");
+    return;
+  }
+  software_frame& slot = software_frames[slot_index];
+  int64_t order = next_frame_order.fetch_add(1);
+  slot.order.store(order);
+
+  text_snapshot now;
+  if (!take_snapshot(&now) || !frame_needed(now) || !start_frame(slot, slot_index, &now)) {
+    give_back(slot_index, order);
+    return;
+  }
+  paint_changes(slot, now);
+
+  keep_cells(slot, current_cells, now.columns, now.rows, now.glyph);
+  previous_blink_phase = now.phase;
+  previous_cursor_phase = now.phase;
+  previous_cursor_x = now.cursor_x;
+  previous_cursor_y = now.cursor_y;
+  previous_cursor_look = now.look;
+  previous_blink_enabled = now.blink;
   // A full repaint asked for while this frame was painted is kept for the next one.
-  previous_frame_valid.compare_exchange_strong(valid_at_start, 1);
-  slot.first_changed_row = first_painted_row * glyph.height;
-  slot.last_changed_row = last_painted_row < 0 ? -1 : (last_painted_row + 1) * glyph.height - 1;
-  slot.state.store(3);
+  previous_frame_valid.compare_exchange_strong(now.valid_at_start, 1);
+  slot.state.store(frame_ready);
   last_frame_order.store(order);
   window_wake();  // the presenter shows it on its next pass, which starts now
 }
@@ -432,7 +479,7 @@ void build_frame() {
 void renderer_reset() {
   std::lock_guard<std::mutex> hold(builder_mutex);
   for (software_frame& slot : software_frames) {
-    slot.state.store(1);
+    slot.state.store(frame_free);
     slot.order.store(0);
     delete[] slot.pixels;
     slot.pixels = nullptr;

@@ -38,11 +38,11 @@ int32_t last_frame_height = 0;
 float applied_aspect = 0.0f;    // window aspect the policy set last
 int32_t presenting = 0;         // re-entrancy guard of the display callback
 
-// The slot on display (state 4), -1 when none.
+// The slot on display (frame_shown), -1 when none.
 int held_slot() {
   int held = -1;
   for (int i = 0; i < 3; ++i)
-    if (software_frames[i].state.load() == 4) held = i;
+    if (software_frames[i].state.load() == frame_shown) held = i;
   return held;
 }
 
@@ -52,7 +52,7 @@ int newest_ready_slot(int held) {
   int picked = -1;
   for (int i = 0; i < 3; ++i) {
     int64_t order = software_frames[i].order.load();
-    if (software_frames[i].state.load() == 3 && order > best) {
+    if (software_frames[i].state.load() == frame_ready && order > best) {
       picked = i;
       best = order;
     }
@@ -67,17 +67,17 @@ int pick_slot(bool* fresh) {
   int picked = newest_ready_slot(held);
   int64_t best = picked >= 0 ? software_frames[picked].order.load() : 0;
   if (picked >= 0) {
-    int32_t ready = 3;
+    int32_t ready = frame_ready;
     // The builder may reuse a ready slot at this moment; then keep what is held.
-    if (!software_frames[picked].state.compare_exchange_strong(ready, 4)) picked = -1;
+    if (!software_frames[picked].state.compare_exchange_strong(ready, frame_shown)) picked = -1;
   }
   *fresh = picked >= 0;
   if (picked < 0) return held;
   for (int i = 0; i < 3; ++i) {
     if (i == picked) continue;
     int32_t state = software_frames[i].state.load();
-    if ((state == 3 || state == 4) && software_frames[i].order.load() < best)
-      software_frames[i].state.compare_exchange_strong(state, 1);
+    if ((state == frame_ready || state == frame_shown) && software_frames[i].order.load() < best)
+      software_frames[i].state.compare_exchange_strong(state, frame_free);
   }
   return picked;
 }

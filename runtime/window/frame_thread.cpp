@@ -108,7 +108,7 @@ void* frame_thread_main(void*) {
   event_pending = 1;
   timers_changed();
   key_waiters_wake();
-  while (threads_done.load() != 3) sleep_ms(16);
+  while (threads_done.load() != all_threads_done) sleep_ms(16);
   close_all();
   exit_via_window(exit_status_orderly);
 }

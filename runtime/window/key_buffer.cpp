@@ -53,7 +53,7 @@ bool ring_put_locked(uint8_t character, uint8_t scan) {
   uint8_t head = load_offset(bios_key_head, __ATOMIC_ACQUIRE);
   uint8_t next = next_offset(tail);
   if (next == head) return false;
-  uint8_t* slot = conventional_memory + 0x400 + tail;
+  uint8_t* slot = conventional_memory + bios_data_area + tail;
   __atomic_store_n(slot, character, __ATOMIC_RELAXED);
   __atomic_store_n(slot + 1, scan, __ATOMIC_RELAXED);
   store_offset(bios_key_tail, next);
@@ -121,31 +121,37 @@ int32_t bios_key_count() {
 
 int32_t key_backlog_count() { return backlog_count.load(std::memory_order_acquire); }
 
-rt_string* read_key() {
+int32_t bios_key_take() {
   uint8_t head = load_offset(bios_key_head, __ATOMIC_RELAXED);
   uint8_t tail = load_offset(bios_key_tail, __ATOMIC_ACQUIRE);
-  if (head == tail) return string_new(0, true);
-  const uint8_t* slot = conventional_memory + 0x400 + head;
+  if (head == tail) return -1;
+  const uint8_t* slot = conventional_memory + bios_data_area + head;
   uint8_t character = __atomic_load_n(slot, __ATOMIC_RELAXED);
   uint8_t scan = __atomic_load_n(slot + 1, __ATOMIC_RELAXED);
   store_offset(bios_key_head, next_offset(head));
   backlog_refill();
+  return character != 0 || scan == 0 ? character : scan * 256;
+}
+
+rt_string* read_key() {
+  int32_t code = bios_key_take();
+  if (code < 0) return string_new(0, true);
   // string_new may move heap strings; the new record's chars are written at once.
-  if (character != 0 || scan == 0) {
+  if (code < 256) {
     rt_string* key = string_new(1, true);
-    key->chars[0] = character;
+    key->chars[0] = static_cast<uint8_t>(code);
     return key;
   }
   rt_string* key = string_new(2, true);
   key->chars[0] = 0;
-  key->chars[1] = scan;
+  key->chars[1] = static_cast<uint8_t>(code / 256);
   return key;
 }
 
 void clear_key_buffers(int32_t selector, int32_t passed) {
   bool all = (passed & 1) == 0;
   if (!all && (selector < 1 || selector > 3)) {
-    raise_error(5);
+    raise_error(error_illegal_function_call);
     return;
   }
   if (all || selector == 1) {

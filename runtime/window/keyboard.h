@@ -40,6 +40,8 @@ constexpr int key_column_alt = 5;
 constexpr int key_column_keypad = 6;
 constexpr int key_column_keypad_shift = 9;
 
+constexpr int32_t key_insert = 0x5200;  // extended code of Insert: toggles the Insert lock
+
 // Key codes beyond the character and extended range.
 constexpr int32_t key_right_shift = 100303;
 constexpr int32_t key_left_shift = 100304;
@@ -47,6 +49,9 @@ constexpr int32_t key_right_ctrl = 100305;
 constexpr int32_t key_left_ctrl = 100306;
 constexpr int32_t key_right_alt = 100307;
 constexpr int32_t key_left_alt = 100308;
+// Last code of the modifier and lock keys, which run from key_right_shift; the codes after
+// key_left_alt (Meta, Super, mode switch) come from no key the toolkit reports here.
+constexpr int32_t key_modifier_last = 100313;
 constexpr int32_t key_keypad_first = 100256;  // keypad 0; up to 100271 keypad Enter
 constexpr int32_t key_keypad_last = 100271;
 constexpr int32_t key_keypad_nav_first = 200000;  // keypad Insert; up to 200010 keypad Delete
@@ -60,15 +65,20 @@ int32_t glut_key_code(unsigned char key, int modifiers);
 int32_t glut_special_code(int key);                       // 0 = a key this runtime ignores
 
 // ---- Key ring in the emulated BIOS data area ----------------------------------------
-constexpr uint32_t bios_key_head = 0x41A;    // offset byte of the next key to read (from 0x400)
-constexpr uint32_t bios_key_tail = 0x41C;    // offset byte of the next free slot (from 0x400)
+constexpr uint32_t bios_data_area = 0x400;   // start of the BIOS data area: the ring's offsets count from here
+constexpr uint32_t bios_key_head = 0x41A;    // offset byte of the next key to read
+constexpr uint32_t bios_key_tail = 0x41C;    // offset byte of the next free slot
 constexpr uint32_t bios_key_buffer = 0x41E;  // 16 slots of character, scan code
 constexpr uint8_t bios_key_first = 30;       // slot offsets run 30, 32, ..., 60
 constexpr uint8_t bios_key_last = 60;
+static_assert(bios_data_area + bios_key_first == bios_key_buffer, "the first slot offset names the ring's start");
 constexpr int32_t key_backlog_capacity = 4096;  // keys that may wait beyond a full ring
 // Window thread: appends a key. When the ring is full the key waits in a backlog and moves
 // into the ring as the reader takes keys; false only when the backlog is full too (lost).
 bool bios_key_put(uint8_t character, uint8_t scan);
+// Program thread: takes the next key from the ring: a character 0-255, or an extended
+// key's code (scan code x 256); -1 when no key waits.
+int32_t bios_key_take();
 // Keys waiting in the ring (either thread; a snapshot).
 int32_t bios_key_count();
 // Keys waiting beyond the ring, in the backlog (either thread; a snapshot).

@@ -122,7 +122,7 @@ void update_shift_state_locked() {
   bool right_shift = held_locked(key_right_shift), left_shift = held_locked(key_left_shift);
   bool right_ctrl = held_locked(key_right_ctrl), left_ctrl = held_locked(key_left_ctrl);
   bool right_alt = held_locked(key_right_alt), left_alt = held_locked(key_left_alt);
-  bool insert_down = held_locked(0x5200);
+  bool insert_down = held_locked(key_insert);
   uint8_t state = load_bios_byte(bios_shift_state) & 0x70;
   state |= (right_shift ? 1 : 0) | (left_shift ? 2 : 0) | ((right_ctrl || left_ctrl) ? 4 : 0) |
            ((right_alt || left_alt) ? 8 : 0) | (keyboard.insert_lock ? 0x80 : 0);
@@ -202,7 +202,7 @@ int32_t glut_special_code(int key) {
     case GLUT_KEY_PAGE_DOWN: return 0x5100;
     case GLUT_KEY_HOME: return 0x4700;
     case GLUT_KEY_END: return 0x4F00;
-    case GLUT_KEY_INSERT: return 0x5200;
+    case GLUT_KEY_INSERT: return key_insert;
     case GLUT_KEY_SHIFT_L: return key_left_shift;
     case GLUT_KEY_SHIFT_R: return key_right_shift;
     case GLUT_KEY_CTRL_L: return key_left_ctrl;
@@ -263,7 +263,7 @@ void key_down(int32_t code) {
       return;
     }
     scan_append_locked(row[key_column_scan]);
-    if (code == 0x5200) {
+    if (code == key_insert) {
       if (!alt && !ctrl && !shift) keyboard.insert_lock = !keyboard.insert_lock;
       update_shift_state_locked();
     }
@@ -292,7 +292,7 @@ void key_up(int32_t code) {
     key_hit_append_locked(-(code + (is_keypad_code(code) ? keypad_flag : 0)));
   int32_t scan = key_scan_code(code);
   if (scan > 0 && scan < 128) scan_append_locked(scan + 128);
-  if (is_modifier(code) || code == 0x5200) update_shift_state_locked();
+  if (is_modifier(code) || code == key_insert) update_shift_state_locked();
 }
 
 void release_held_modifiers() {
@@ -301,7 +301,7 @@ void release_held_modifiers() {
   {
     std::lock_guard<std::mutex> guard(keyboard.mutex);
     for (int32_t code : keyboard.held_codes)
-      if (code >= key_right_shift && code <= 100313) released.push_back(code);
+      if (code >= key_right_shift && code <= key_modifier_last) released.push_back(code);
   }
   for (int32_t code : released) key_up(code);
 }

@@ -11,12 +11,18 @@ constexpr int32_t frame_side_limit = 8192;
 // The screen statements and the frame builder share one pause handshake word.
 inline std::atomic<int32_t>& frame_builder_lock = frame_build_pause;
 
+// States of a software frame slot.
+constexpr int32_t frame_free = 1;
+constexpr int32_t frame_building = 2;
+constexpr int32_t frame_ready = 3;
+constexpr int32_t frame_shown = 4;  // on display
+
 // One of the three software frames between the builder and the presenter. The builder
-// claims a slot by moving its state to 2 and publishes it with 3; the presenter moves a
-// ready slot to 4 and gives old ones back with 1. Every move is a compare-exchange, so a
-// slot is never owned by both threads at once.
+// claims a slot by moving it to frame_building and publishes it as frame_ready; the
+// presenter moves a ready slot to frame_shown and gives old ones back as frame_free. Every
+// move is a compare-exchange, so a slot is never owned by both threads at once.
 struct software_frame {
-  std::atomic<int32_t> state;  // 1 free, 2 being built, 3 ready, 4 on display
+  std::atomic<int32_t> state;  // frame_free, frame_building, frame_ready or frame_shown
   std::atomic<int64_t> order;  // sequence number; higher is newer
   uint32_t* pixels;            // 0xAARRGGBB, row-major, top row first
   int32_t width, height;       // pixel size

@@ -77,7 +77,7 @@ class FrameBuilder : public ::testing::Test {
   static software_frame* newest_ready() {
     software_frame* newest = nullptr;
     for (software_frame& slot : software_frames)
-      if (slot.state.load() == 3 && (!newest || slot.order.load() > newest->order.load())) newest = &slot;
+      if (slot.state.load() == frame_ready && (!newest || slot.order.load() > newest->order.load())) newest = &slot;
     return newest;
   }
   static int count_in_state(int32_t state) {
@@ -313,8 +313,8 @@ TEST_F(FrameBuilder, UnchangedPageGivesTheSlotBack) {
   int64_t first_order = first->order.load();
   build_frame();
   EXPECT_EQ(newest_ready(), first);
-  EXPECT_EQ(count_in_state(3), 1);
-  EXPECT_EQ(count_in_state(1), 2);
+  EXPECT_EQ(count_in_state(frame_ready), 1);
+  EXPECT_EQ(count_in_state(frame_free), 2);
   EXPECT_EQ(last_frame_order.load(), first_order + 1);  // offered all the same
   EXPECT_EQ(next_frame_order.load(), first_order + 2);
 }
@@ -414,13 +414,13 @@ TEST_F(FrameBuilder, PauseHandshakeBuildsNothing) {
   build_frame();
   EXPECT_EQ(frame_builder_lock.load(), 2);
   EXPECT_EQ(next_frame_order.load(), next);
-  EXPECT_EQ(count_in_state(1), 3);
+  EXPECT_EQ(count_in_state(frame_free), 3);
   frame_builder_lock.store(2);  // still paused
   build_frame();
-  EXPECT_EQ(count_in_state(1), 3);
+  EXPECT_EQ(count_in_state(frame_free), 3);
   frame_builder_lock.store(0);
   build_frame();
-  EXPECT_EQ(count_in_state(3), 1);
+  EXPECT_EQ(count_in_state(frame_ready), 1);
 }
 
 TEST_F(FrameBuilder, AskedFrameReturnsToManualMode) {
@@ -438,24 +438,24 @@ TEST_F(FrameBuilder, AskedFrameReturnsToManualMode) {
 TEST_F(FrameBuilder, HiddenScreenBuildsNoFrame) {
   screen_hidden.store(1);
   build_frame();
-  EXPECT_EQ(count_in_state(1), 3);
+  EXPECT_EQ(count_in_state(frame_free), 3);
   EXPECT_EQ(last_frame_order.load(), 0);
 }
 
 TEST_F(FrameBuilder, NoPageGivesTheSlotBack) {
   visual_page.store(nullptr);
   build_frame();
-  EXPECT_EQ(count_in_state(1), 3);
+  EXPECT_EQ(count_in_state(frame_free), 3);
   EXPECT_EQ(last_frame_order.load(), 1);
 }
 
 TEST_F(FrameBuilder, NoFreeSlotBuildsNothing) {
-  for (software_frame& slot : software_frames) slot.state.store(4);
+  for (software_frame& slot : software_frames) slot.state.store(frame_shown);
   int64_t last = last_frame_order.load();
   build_frame();
-  EXPECT_EQ(count_in_state(4), 3);
+  EXPECT_EQ(count_in_state(frame_shown), 3);
   EXPECT_EQ(last_frame_order.load(), last);
-  for (software_frame& slot : software_frames) slot.state.store(1);
+  for (software_frame& slot : software_frames) slot.state.store(frame_free);
 }
 
 TEST_F(FrameBuilder, OldestReadySlotIsReusedWhenNoneIsFree) {
@@ -466,7 +466,7 @@ TEST_F(FrameBuilder, OldestReadySlotIsReusedWhenNoneIsFree) {
     build_frame();
     orders[i] = newest_ready()->order.load();
   }
-  EXPECT_EQ(count_in_state(3), 3);
+  EXPECT_EQ(count_in_state(frame_ready), 3);
   EXPECT_EQ(orders[3], orders[2] + 1);
   for (software_frame& slot : software_frames) EXPECT_NE(slot.order.load(), orders[0]);
   EXPECT_TRUE(cell_shows(newest_ready(), 0, 0, 'A', text_colours[7], text_colours[0]));

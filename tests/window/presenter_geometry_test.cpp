@@ -193,7 +193,7 @@ TEST(Presenter, NothingToShowDrawsNothing) {
   // No frame was ever built: the display callback returns before touching the toolkit.
   renderer_reset();
   present_frame();
-  for (software_frame& slot : software_frames) EXPECT_EQ(slot.state.load(), 1);
+  for (software_frame& slot : software_frames) EXPECT_EQ(slot.state.load(), frame_free);
 }
 
 }  // namespace
