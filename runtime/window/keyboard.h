@@ -49,8 +49,8 @@ constexpr int32_t key_right_ctrl = 100305;
 constexpr int32_t key_left_ctrl = 100306;
 constexpr int32_t key_right_alt = 100307;
 constexpr int32_t key_left_alt = 100308;
-// Last code of the modifier and lock keys, which run from key_right_shift; the codes after
-// key_left_alt (Meta, Super, mode switch) come from no key the toolkit reports here.
+// Last code of the modifier and lock keys, which run from key_right_shift; no key the
+// toolkit reports here gives the codes after key_left_alt, but they count as modifiers.
 constexpr int32_t key_modifier_last = 100313;
 constexpr int32_t key_keypad_first = 100256;  // keypad 0; up to 100271 keypad Enter
 constexpr int32_t key_keypad_last = 100271;
