@@ -89,11 +89,11 @@ scan_status item_to_int64(const number_item& item, bool is_unsigned, uint64_t* b
 // bad and out-of-range items put it back at the item's start.
 void report_scan_failure(scan_status status, int64_t* position, int64_t item_start) {
   if (status == scan_out_of_data) {
-    raise_error(4);
+    raise_error(error_out_of_data);
     return;
   }
   *position = item_start;
-  raise_error(status == scan_syntax ? 2 : 6);
+  raise_error(status == scan_syntax ? error_syntax : error_overflow);
 }
 
 // An "&H", "&O" or "&B" literal from the ampersand at *p; every digit, leading zeros
@@ -314,7 +314,7 @@ void read_string(const char* block, int64_t* position, int64_t block_length, rt_
   if (pending_error) return;
   const int64_t start = *position;
   if (block == nullptr || start < 0 || start >= block_length) {
-    raise_error(4);
+    raise_error(error_out_of_data);
     return;
   }
   int64_t text_start = start;
@@ -326,7 +326,7 @@ void read_string(const char* block, int64_t* position, int64_t block_length, rt_
     text_end = p;
     if (p < block_length) ++p;  // the closing quote
     if (p < block_length && block[p] != ',') {
-      raise_error(4);
+      raise_error(error_out_of_data);
       return;
     }
   } else {
@@ -336,7 +336,7 @@ void read_string(const char* block, int64_t* position, int64_t block_length, rt_
   if (p < block_length) ++p;  // the comma
   const int64_t length = text_end - text_start;
   if (length > INT32_MAX) {
-    raise_error(14);
+    raise_error(error_out_of_string_space);
     return;
   }
   rt_string* text = string_new(static_cast<int32_t>(length), true);  // may move heap strings

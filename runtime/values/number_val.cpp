@@ -45,7 +45,7 @@ long double radix_value(const uint8_t* p, const uint8_t* end) {
   if (radix == 0) return 0;
   const radix_run run = scan_radix_run(p + 1, end, radix, true);
   if (!radix_run_fits(run)) {
-    raise_error(6);
+    raise_error(error_overflow);
     return 0;
   }
   return static_cast<long double>(static_cast<int64_t>(run.value));
