@@ -3,10 +3,10 @@
 
 #include "bench/ratio_reporter.h"
 
-#include "runtime/console/conventional_memory.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/strings.h"
 
 namespace {

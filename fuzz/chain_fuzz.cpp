@@ -2,8 +2,8 @@
 #include "fuzz/fuzz_targets.h"
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
-#include "runtime/core/chain.h"
-#include "runtime/core/errors.h"
+#include "runtime/top/chain.h"
+#include "runtime/ground/errors.h"
 #include "runtime/window/renderer.h"
 
 void fuzz_chain(const uint8_t* data, size_t size) {

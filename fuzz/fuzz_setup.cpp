@@ -3,9 +3,9 @@
 #include <cstdlib>
 
 #include "fuzz/fuzz_targets.h"
-#include "runtime/console/conventional_memory.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/console/screen.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
 
 const char* fuzz_current_input = nullptr;

@@ -4,7 +4,7 @@
 
 #include "fuzz/fuzz_targets.h"
 #include "runtime/console/input.h"
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/strings.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "fuzz/fuzz_targets.h"
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/data_reader.h"
 #include "runtime/values/strings.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_targets.h"
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/string_functions.h"
 #include "runtime/values/strings.h"
 

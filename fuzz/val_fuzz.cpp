@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_targets.h"
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
 

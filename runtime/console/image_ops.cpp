@@ -4,7 +4,7 @@
 #include <new>
 
 #include "runtime/console/screen.h"
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 
 namespace {
 

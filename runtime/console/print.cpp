@@ -6,8 +6,8 @@
 
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
 
 int32_t controls_off = 0;

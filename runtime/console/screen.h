@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "runtime/console/shared_cells.h"
-#include "runtime/core/wake_signal.h"
+#include "runtime/ground/wake_signal.h"
 
 struct mem_lock;
 

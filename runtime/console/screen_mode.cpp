@@ -5,11 +5,11 @@
 #include <cstring>
 #include <new>
 
-#include "runtime/console/conventional_memory.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
 #include "runtime/window/renderer.h"
 #include "runtime/window/window.h"
 

@@ -1,10 +1,10 @@
 // Text screen statements (COLOR, CLS, LOCATE with the one-time switch to 50 rows, VIEW PRINT, CSRLIN, POS).
 #include <cstring>
 
-#include "runtime/console/conventional_memory.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 
 namespace {
 

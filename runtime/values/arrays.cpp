@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/strings.h"
 
 namespace {

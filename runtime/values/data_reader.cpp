@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/arrays.h"
 #include "runtime/values/number_scan.h"
 #include "runtime/values/strings.h"

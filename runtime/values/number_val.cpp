@@ -1,7 +1,7 @@
 // VAL (keeps the scan of number text into an extended-precision value, radix forms included).
 #include <cstdlib>
 
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/number_scan.h"
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"

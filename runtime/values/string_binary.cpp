@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/strings.h"
 
 namespace {

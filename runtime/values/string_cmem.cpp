@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/console/conventional_memory.h"
-#include "runtime/core/errors.h"
+#include "runtime/ground/conventional_memory.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/strings.h"
 
 uint8_t* cmem_area = nullptr;

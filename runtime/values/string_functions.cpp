@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/strings.h"
 
 namespace {

@@ -25,7 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
-#include "runtime/core/message_box.h"
+#include "runtime/window/message_box.h"
 #include "runtime/window/renderer.h"
 #include "runtime/window/window.h"
 

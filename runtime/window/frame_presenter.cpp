@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "runtime/core/errors.h"
-#include "runtime/core/message_box.h"
+#include "runtime/ground/errors.h"
+#include "runtime/window/message_box.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/renderer.h"
 #include "runtime/window/selection.h"

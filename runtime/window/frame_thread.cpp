@@ -3,11 +3,11 @@
 
 #include <cstdint>
 
-#include "runtime/console/conventional_memory.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/console/screen.h"
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
-#include "runtime/core/wake_signal.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
+#include "runtime/ground/wake_signal.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"
 #include "runtime/window/window.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "runtime/console/code_page.h"
-#include "runtime/console/conventional_memory.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"
 

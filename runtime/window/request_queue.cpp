@@ -7,7 +7,7 @@
 #include <cstring>
 #include <deque>
 
-#include "runtime/core/desktop_identity.h"
+#include "runtime/window/desktop_identity.h"
 #include "runtime/window/window.h"
 
 // Queue state. Made once with new and never freed: the window thread runs exit while

@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include "runtime/core/message_box.h"
+#include "runtime/window/message_box.h"
 #include "runtime/window/renderer.h"
 
 namespace {

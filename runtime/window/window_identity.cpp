@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-#include "runtime/core/desktop_identity.h"
+#include "runtime/window/desktop_identity.h"
 #include "runtime/window/window.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime/core/lifecycle.h"
-#include "runtime/core/message_box.h"
+#include "runtime/ground/lifecycle.h"
+#include "runtime/window/message_box.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/console/conventional_memory.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/strings.h"
 
 // A string record over a test's own bytes (PRINT reads only chars and len).

@@ -4,7 +4,7 @@
 
 #include "console/console_fixture.h"
 #include "runtime/console/fonts.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/lifecycle.h"
 #include "runtime/window/window.h"
 
 namespace {

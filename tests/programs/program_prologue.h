@@ -2,11 +2,11 @@
 #pragma once
 #include <cstdlib>
 
-#include "runtime/console/conventional_memory.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/console/print.h"
 #include "runtime/console/shared_cells.h"
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/window.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "runtime/console/conventional_memory.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/values/strings.h"
 
 inline std::string text_of(const rt_string* s) {

@@ -4,10 +4,10 @@
 #include <set>
 #include <vector>
 
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/arrays.h"
 #include "runtime/values/strings.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/lifecycle.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "app/segment_data.cpp"
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/data_reader.h"
 #include "runtime/values/strings.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/lifecycle.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/data_reader.h"
 #include "runtime/values/strings.h"
 #include "support/runtime_strings.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/lifecycle.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
 

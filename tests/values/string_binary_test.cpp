@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/string_binary.h"
 #include "runtime/values/strings.h"
 

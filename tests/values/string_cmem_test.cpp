@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/console/conventional_memory.h"
-#include "runtime/core/errors.h"
+#include "runtime/ground/conventional_memory.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/strings.h"
 #include "support/runtime_strings.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/string_functions.h"
 #include "runtime/values/strings.h"
 #include "support/runtime_strings.h"

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "runtime/console/conventional_memory.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/values/strings.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <random>
 #include <string>
 
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/lifecycle.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/console/conventional_memory.h"
-#include "runtime/core/errors.h"
+#include "runtime/ground/conventional_memory.h"
+#include "runtime/ground/errors.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/lifecycle.h"
 #include "runtime/window/window.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The command line (keeps the building of COMMAND$ and of the start directory record).
 #include <cstring>
 
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
 
 int64_t command_line_join(int argc, char** argv, char* out, int64_t capacity) {

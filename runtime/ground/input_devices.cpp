@@ -1,5 +1,5 @@
 // Input devices (keeps the table of the keyboard and mouse devices a program can query).
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/lifecycle.h"
 
 input_device input_devices[3];   // entry 0 unused
 int32_t input_device_count = 0;  // devices registered

@@ -7,9 +7,9 @@
 #include <new>
 #include <vector>
 
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
-#include "runtime/core/wake_signal.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
+#include "runtime/ground/wake_signal.h"
 
 // Timer state: the program thread owns the table, the event timer thread scans it.
 std::atomic<timer_slot*> timer_table{new timer_slot[1]()};  // slot 0 = plain ON TIMER; never freed

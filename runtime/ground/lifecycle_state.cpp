@@ -1,5 +1,5 @@
 // Lifecycle state (keeps the words the threads share, the settings and the command line records).
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/lifecycle.h"
 
 // Lifecycle words shared between the threads.
 std::atomic<uint8_t> close_requested{0};   // END, dialog No or break asked to end

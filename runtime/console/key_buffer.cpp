@@ -2,10 +2,10 @@
 #include <cstring>
 #include <mutex>
 
-#include "runtime/console/conventional_memory.h"
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
-#include "runtime/core/wake_signal.h"
+#include "runtime/ground/conventional_memory.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
+#include "runtime/ground/wake_signal.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
 

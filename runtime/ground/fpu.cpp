@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
 
 void set_fpu_mode() {
 #if defined(__x86_64__) || defined(__i386__)

@@ -1,8 +1,8 @@
 // Process start-up (keeps the ordered start-up of the window thread and the program thread entry).
-#include "runtime/console/conventional_memory.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/console/screen.h"
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"

@@ -1,5 +1,5 @@
 // Message box (a small Xlib dialog of its own, drawn with the built-in 8x16 glyphs, that needs no X font).
-#include "runtime/core/message_box.h"
+#include "runtime/window/message_box.h"
 
 #include <poll.h>
 
@@ -23,9 +23,9 @@
 #undef max
 
 #include "runtime/console/fonts.h"
-#include "runtime/core/desktop_identity.h"
+#include "runtime/window/desktop_identity.h"
 #include "runtime/window/display_scale.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/lifecycle.h"
 
 std::atomic<unsigned long> message_box_owner_window{0};
 

@@ -1,5 +1,5 @@
 // Desktop identity (keeps the window class names and sets the identity properties on a window).
-#include "runtime/core/desktop_identity.h"
+#include "runtime/window/desktop_identity.h"
 
 #include <limits.h>
 #include <unistd.h>

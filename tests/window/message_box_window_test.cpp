@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "runtime/console/fonts.h"
-#include "runtime/core/message_box.h"
+#include "runtime/window/message_box.h"
 #include "support/x_session.h"
 
 #include <X11/Xlib.h>

@@ -1,5 +1,5 @@
 // Wake signals (keeps the futex-based sleep and wake-up that the waiting threads share).
-#include "runtime/core/wake_signal.h"
+#include "runtime/ground/wake_signal.h"
 
 #include <linux/futex.h>
 #include <sys/syscall.h>

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/chain.h"
+#include "runtime/top/chain.h"
 
 #include "runtime/console/screen.h"
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
 
 const char chain_tag[] = "(unique-tag:=/@*$+-)";

@@ -1,8 +1,8 @@
 // Event traps (keeps the ON KEY and device trap tables and runs triggered trap handlers).
 #include <cstddef>
 
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
 
 // Trap tables (empty for the calculator: no entry has a handler).
 event_trap key_traps[32];

@@ -4,8 +4,8 @@
 
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/window.h"

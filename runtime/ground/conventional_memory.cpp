@@ -1,5 +1,5 @@
 // The emulated conventional memory block (made once, never freed: other threads read it during exit).
-#include "runtime/console/conventional_memory.h"
+#include "runtime/ground/conventional_memory.h"
 
 #include <cstring>
 

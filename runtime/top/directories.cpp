@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
 
 rt_string* get_current_directory() {

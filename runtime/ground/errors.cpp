@@ -1,12 +1,12 @@
 // Run-time errors (keeps the pending error, the error table, the line event check and the error dialog).
-#include "runtime/core/errors.h"
+#include "runtime/ground/errors.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/core/lifecycle.h"
-#include "runtime/core/message_box.h"
+#include "runtime/ground/lifecycle.h"
+#include "runtime/window/message_box.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/window.h"
 

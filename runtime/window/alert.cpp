@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/core/message_box.h"
+#include "runtime/window/message_box.h"
 
 int alert(const char* format, ...) {
   if (!format) return 0;

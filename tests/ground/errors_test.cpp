@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/console/conventional_memory.h"
-#include "runtime/core/errors.h"
-#include "runtime/core/lifecycle.h"
+#include "runtime/ground/conventional_memory.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
 #include "support/runtime_strings.h"
 
