@@ -1,4 +1,4 @@
-// Run-time errors (keeps the pending error, the error table, the line event check and the error dialog).
+// Run-time errors (keeps the error state, the error table, raising an error and the dialog texts).
 #include "runtime/ground/errors.h"
 
 #include <cstdio>
@@ -6,9 +6,6 @@
 #include <cstring>
 
 #include "runtime/ground/lifecycle.h"
-#include "runtime/window/message_box.h"
-#include "runtime/values/strings.h"
-#include "runtime/window/window.h"
 
 // Error state (program thread unless noted).
 uint32_t pending_error = 0;                // pending error number, 0 = none
@@ -120,28 +117,6 @@ const char* const out_of_memory_titles[19] = {
     "Critical Error #17", "Critical Error #18",
 };
 
-// A temporary string copied from C text (null gives the empty string).
-rt_string* temporary_text(const char* text) {
-  int32_t length = text ? static_cast<int32_t>(std::strlen(text)) : 0;
-  rt_string* s = string_new(length, true);  // may move heap strings
-  if (length > 0) std::memcpy(s->chars, text, static_cast<size_t>(length));
-  return s;
-}
-
-// Sets program_title to the base name of argument 0, followed by one NUL byte so
-// that the bytes can be formatted as C text.
-const char* refresh_program_title() {
-  const char* path = (argument_vector && argument_count > 0 && argument_vector[0]) ? argument_vector[0] : "";
-  const char* base = program_base_name(path);
-  int32_t length = static_cast<int32_t>(std::strlen(base));
-  if (!program_title) program_title = string_new(0, false);
-  rt_string* text = string_new(length + 1, true);  // may move heap strings: old chars pointers die
-  std::memcpy(text->chars, base, static_cast<size_t>(length));
-  text->chars[length] = 0;
-  string_assign(program_title, text);  // may move heap strings
-  return reinterpret_cast<const char*>(program_title->chars);
-}
-
 }  // namespace
 
 bool fatal_error_lookup(int32_t number, fatal_error_text* out) {
@@ -219,88 +194,4 @@ bool compose_error_dialog(uint32_t number, uint32_t line, const char* location, 
   *message = message_buffer;
   *title = title_buffer;
   return true;
-}
-
-int show_error_box(const char* message, const char* title, const char* dialog_type) {
-  return message_box(title, message, dialog_type, "error", 1);
-}
-
-void line_event_check(int32_t line, int32_t include_line, const char* include_file) {
-  if (checks_suspended) return;
-  event_pending = 0;
-  retry_statement = 0;
-  while (program_suspended || stop_all) {
-    if (stop_all) park_program_thread();
-    sleep_ms(10);
-  }
-  if (pending_error) {
-    error_line = line;
-    error_include_line = include_line;
-    error_include_file = include_file;
-    report_pending_error();
-    return;
-  }
-  if (!program_ended) dispatch_event_traps();
-}
-
-void report_pending_error() {
-  uint32_t number = pending_error;
-  bool critical = error_is_critical(number);
-  if (error_handler_armed && !in_error_handler && !critical) {
-    err_value = static_cast<int32_t>(number);
-    pending_error = 0;
-    erl_value = last_line_number;
-    error_handler_jump = 1;
-    // The routine's prologue continues at its handler; one without a handler ends
-    // the process with 99 itself. Returning here means it had nowhere to go.
-    if (main_routine) main_routine();
-    exit_process(exit_status_no_handler);
-  }
-  const char* name = refresh_program_title();
-  uint32_t line = error_include_line ? static_cast<uint32_t>(error_include_line) : static_cast<uint32_t>(error_line);
-  const char* location = error_include_line ? (error_include_file ? error_include_file : "") : "main module";
-  char* message = nullptr;
-  char* title = nullptr;
-  if (!compose_error_dialog(number, line, location, name, &message, &title)) exit_process(exit_status_orderly);
-  if (critical) {
-    show_error_box(message, title, "ok");
-    exit_process(exit_status_orderly);
-  }
-  int answer = show_error_box(message, title, "yesno");
-  std::free(message);
-  std::free(title);
-  if (answer == 1) {
-    pending_error = 0;  // go on with the statement after the failed one
-    return;
-  }
-  close_requested = 1;
-  park_program_thread();
-}
-
-void park_program_thread() {
-  threads_done.fetch_or(program_thread_parked);
-  while (!stop_all) sleep_ms(16);
-  for (;;) sleep_ms(16);
-}
-
-int32_t func_err() { return err_value; }
-double func_erl() { return erl_value; }
-int32_t func_errorline() { return error_line; }
-int32_t func_inclerrorline() { return error_include_line; }
-rt_string* func_inclerrorfile() { return temporary_text(error_include_file); }
-
-rt_string* func_errormessage(int32_t number, int32_t passed) {
-  return temporary_text(error_message((passed & 1) ? number : err_value));
-}
-
-void assert_statement(int32_t condition, rt_string* message, int32_t passed) {
-  if (!assertions_enabled || condition) return;
-  if (has_console && (passed & 1) && message) {
-    std::fwrite(message->chars, 1, static_cast<size_t>(message->len), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-    raise_error(error_assert_failed_console);
-    return;
-  }
-  raise_error(error_assert_failed);
 }

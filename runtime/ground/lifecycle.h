@@ -46,6 +46,9 @@ void install_arithmetic_signal_handler();
 void chain_handover();
 rt_string* get_current_directory();
 [[noreturn]] void end_program();
+// Ends the process from any thread. With a window, a thread other than the window thread
+// hands the exit to the window thread (exit while it is inside OpenGL crashes the driver).
+[[noreturn]] void exit_process(int32_t status);
 void close_all();
 
 // Exit statuses of the ways the process ends.

@@ -161,3 +161,9 @@ void* event_timer_thread_main(void*) {
   threads_done.fetch_or(timer_thread_ended);
   return nullptr;
 }
+
+void park_program_thread() {
+  threads_done.fetch_or(program_thread_parked);
+  while (!stop_all) sleep_ms(16);
+  for (;;) sleep_ms(16);
+}

@@ -103,9 +103,6 @@ int request_warp_pointer(int32_t x, int32_t y);
 int request_set_cursor(int32_t cursor);
 int32_t window_get(int32_t what);
 [[noreturn]] void exit_via_window(int32_t status);
-// Ends the process from any thread. With a window, a thread other than the window thread
-// hands the exit to the window thread (exit while it is inside OpenGL crashes the driver).
-[[noreturn]] void exit_process(int32_t status);
 bool on_window_thread();
 void remember_window_thread();  // called by the window thread before it makes the window
 void request_exclusive();
