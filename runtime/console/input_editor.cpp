@@ -5,13 +5,12 @@
 #include <string>
 
 #include "runtime/console/input.h"
+#include "runtime/console/key_ring.h"
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
-#include "runtime/window/keyboard.h"
-#include "runtime/window/window.h"
 
 void* input_dest_ptrs[input_dest_capacity];
 uint32_t input_dest_types[input_dest_capacity];

@@ -1,4 +1,6 @@
 // BIOS key ring (keeps the keys typed but not yet read, inside the emulated BIOS data area).
+#include "runtime/console/key_ring.h"
+
 #include <cstring>
 #include <mutex>
 
@@ -7,7 +9,6 @@
 #include "runtime/ground/lifecycle.h"
 #include "runtime/ground/wake_signal.h"
 #include "runtime/values/strings.h"
-#include "runtime/window/keyboard.h"
 
 // The ring has one writer per offset byte: the tail moves only under the backlog's mutex
 // (the window thread putting a key, or the reader moving waiting keys in), the head only
@@ -148,20 +149,11 @@ rt_string* read_key() {
   return key;
 }
 
-void clear_key_buffers(int32_t selector, int32_t passed) {
-  bool all = (passed & 1) == 0;
-  if (!all && (selector < 1 || selector > 3)) {
-    raise_error(error_illegal_function_call);
-    return;
-  }
-  if (all || selector == 1) {
-    // Only the reader's byte moves: the head catches up with the tail. Resetting both
-    // to 30 from this thread could cross a key the window thread is depositing.
-    std::lock_guard<std::mutex> hold(backlog.mutex);
-    backlog.count = 0;
-    backlog_count.store(0, std::memory_order_release);
-    store_offset(bios_key_head, load_offset(bios_key_tail, __ATOMIC_ACQUIRE));
-  }
-  if (all || selector == 2) key_hit_clear();
-  if (all || selector == 3) scan_code_clear();
+void key_ring_clear() {
+  // Only the reader's byte moves: the head catches up with the tail. Resetting both
+  // to 30 from this thread could cross a key the window thread is depositing.
+  std::lock_guard<std::mutex> hold(backlog.mutex);
+  backlog.count = 0;
+  backlog_count.store(0, std::memory_order_release);
+  store_offset(bios_key_head, load_offset(bios_key_tail, __ATOMIC_ACQUIRE));
 }

@@ -80,6 +80,15 @@ extern int32_t auto_extend_rows;                                 // LOCATE may s
 extern std::atomic<int32_t> frame_build_pause;                   // 0 run, 1 pause asked, 2 paused
 extern std::atomic<int32_t> screen_is_default;                   // 1 after start-up made the first screen
 
+// Words the screen statements share with the window side, which builds and shows the frames.
+extern std::atomic<int32_t> screen_hidden;  // 1: window hidden by the program; no frames built
+extern std::atomic<int32_t> auto_display;   // 1 auto, 0 manual, -1 one frame asked in auto mode
+// Set by the screen statements and Alt+Enter on other threads, read by the builder.
+extern std::atomic<int32_t> previous_frame_valid;  // 0: the next frame is painted in full
+// Largest side of a software frame in pixels, within every GL texture limit met in
+// practice: WIDTH refuses a text grid whose frame would be larger.
+constexpr int32_t frame_side_limit = 8192;
+
 // Statements that change `image` call screen_changed, so that when it is the visual page
 // (or `image` is null: the screen itself changed) the frame thread builds a frame at once
 // instead of at its next pass. Calls while a change is already pending cost two loads.

@@ -10,8 +10,6 @@
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
-#include "runtime/window/renderer.h"
-#include "runtime/window/window.h"
 
 int32_t* page_table = nullptr;
 int32_t page_table_size = 0;

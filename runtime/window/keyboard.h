@@ -1,7 +1,9 @@
-// Keyboard: GLUT key callbacks, translation to PC key codes, the BIOS key ring and INKEY$.
+// Keyboard: GLUT key callbacks, translation to PC key codes, the shift state and the raw key queues.
 #pragma once
 #include <atomic>
 #include <cstdint>
+
+#include "runtime/console/key_ring.h"
 
 struct rt_string;
 
@@ -16,12 +18,8 @@ void keyboard_up_callback(unsigned char key, int x, int y);
 void special_callback(int key, int x, int y);
 void special_up_callback(int key, int x, int y);
 
-// INKEY$: a temporary string, empty when no key waits (program thread).
-rt_string* read_key();
 // 1 key ring, 2 key-hit queue, 3 scan-code queue; passed 0 = all three.
 void clear_key_buffers(int32_t selector, int32_t passed);
-// Start-up: head and tail of the key ring to 0x1E.
-void key_buffer_startup();
 
 // ---- Translation table -------------------------------------------------------------
 // Rows of ten: base code, scan code, then the translation without modifier, with Shift,
@@ -63,31 +61,6 @@ constexpr int32_t key_code_zero = 200013;  // what a key code of 0 becomes
 // Ctrl adjustment, 127 -> Delete, Latin-1 128-255 -> code page 437 (-1: no such character there).
 int32_t glut_key_code(unsigned char key, int modifiers);
 int32_t glut_special_code(int key);                       // 0 = a key this runtime ignores
-
-// ---- Key ring in the emulated BIOS data area ----------------------------------------
-constexpr uint32_t bios_data_area = 0x400;   // start of the BIOS data area: the ring's offsets count from here
-constexpr uint32_t bios_key_head = 0x41A;    // offset byte of the next key to read
-constexpr uint32_t bios_key_tail = 0x41C;    // offset byte of the next free slot
-constexpr uint32_t bios_key_buffer = 0x41E;  // 16 slots of character, scan code
-constexpr uint8_t bios_key_first = 30;       // slot offsets run 30, 32, ..., 60
-constexpr uint8_t bios_key_last = 60;
-static_assert(bios_data_area + bios_key_first == bios_key_buffer, "the first slot offset names the ring's start");
-constexpr int32_t key_backlog_capacity = 4096;  // keys that may wait beyond a full ring
-// Window thread: appends a key. When the ring is full the key waits in a backlog and moves
-// into the ring as the reader takes keys; false only when the backlog is full too (lost).
-bool bios_key_put(uint8_t character, uint8_t scan);
-// Program thread: takes the next key from the ring: a character 0-255, or an extended
-// key's code (scan code x 256); -1 when no key waits.
-int32_t bios_key_take();
-// Keys waiting in the ring (either thread; a snapshot).
-int32_t bios_key_count();
-// Keys waiting beyond the ring, in the backlog (either thread; a snapshot).
-int32_t key_backlog_count();
-// Program thread: waits until a key is in the ring, timeout_ms passes or shutdown has
-// begun; true when a key waits.
-bool key_wait(int32_t timeout_ms);
-// Ends every key_wait now (shutdown).
-void key_waiters_wake();
 
 // ---- Shift-state bytes and the program's raw keyboard views ---------------------------
 constexpr uint32_t bios_shift_state = 0x417;   // Shift, Ctrl, Alt, locks, Insert

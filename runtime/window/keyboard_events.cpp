@@ -7,6 +7,7 @@
 
 #include "runtime/console/code_page.h"
 #include "runtime/ground/conventional_memory.h"
+#include "runtime/ground/errors.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"
 
@@ -354,4 +355,15 @@ void special_callback(int key, int, int) {
 void special_up_callback(int key, int, int) {
   int32_t code = glut_special_code(key);
   if (code) key_up(code);
+}
+
+void clear_key_buffers(int32_t selector, int32_t passed) {
+  bool all = (passed & 1) == 0;
+  if (!all && (selector < 1 || selector > 3)) {
+    raise_error(error_illegal_function_call);
+    return;
+  }
+  if (all || selector == 1) key_ring_clear();
+  if (all || selector == 2) key_hit_clear();
+  if (all || selector == 3) scan_code_clear();
 }

@@ -4,10 +4,6 @@
 #include <cstdint>
 #include "runtime/console/screen.h"
 
-// Largest side of a software frame in pixels, within every GL texture limit met in
-// practice: WIDTH refuses a text grid whose frame would be larger.
-constexpr int32_t frame_side_limit = 8192;
-
 // The screen statements and the frame builder share one pause handshake word.
 inline std::atomic<int32_t>& frame_builder_lock = frame_build_pause;
 
@@ -42,8 +38,6 @@ extern software_frame software_frames[3];
 
 extern std::atomic<int64_t> next_frame_order;
 extern std::atomic<int64_t> last_frame_order;
-// Set by the screen statements and Alt+Enter on other threads, read by the builder.
-extern std::atomic<int32_t> previous_frame_valid;  // 0: the next frame is painted in full
 extern std::atomic<int32_t> blink_enabled;         // 1: attribute bit 7 means blink
 extern std::atomic<int32_t> fullscreen_mode;     // 0 windowed, 1 stretched, 2 square pixels
 extern std::atomic<int32_t> fullscreen_request;  // -1 none, else the mode to switch to

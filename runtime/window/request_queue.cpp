@@ -7,6 +7,7 @@
 #include <cstring>
 #include <deque>
 
+#include "runtime/console/screen.h"
 #include "runtime/ground/lifecycle.h"
 #include "runtime/window/desktop_identity.h"
 #include "runtime/window/window.h"

@@ -4,6 +4,7 @@
 
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/console/print.h"
+#include "runtime/console/screen.h"
 #include "runtime/console/shared_cells.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"

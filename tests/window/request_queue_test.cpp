@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/console/screen.h"
 #include "runtime/ground/lifecycle.h"
 #include "runtime/window/window.h"
 
