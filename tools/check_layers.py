@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-# Include direction check: a runtime file may include headers of its own layer or lower ones.
+# Include direction check: a runtime file may include headers of its own layer or lower
+# ones, never the program's or the tests' files. Prints each include against the order.
 import os
 import re
 import sys
 
 # Lowest first; app/ sits above every runtime layer.
 LAYERS = ["ground", "values", "console", "window", "top"]
-INCLUDE = re.compile(r'^\s*#\s*include\s+"runtime/([a-z_]+)/[^"]+"')
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/(?:([a-z_]+)/)?[^"]*"')
 
 
 def rank(folder):
@@ -15,6 +16,7 @@ def rank(folder):
 
 def offences(root):
     found = []
+    scanned = 0
     runtime = os.path.join(root, "runtime")
     for folder in sorted(os.listdir(runtime)):
         path = os.path.join(runtime, folder)
@@ -27,14 +29,18 @@ def offences(root):
         for name in sorted(os.listdir(path)):
             if not name.endswith((".cpp", ".h")):
                 continue
+            scanned += 1
             with open(os.path.join(path, name), encoding="utf-8") as source:
                 for number, line in enumerate(source, 1):
                     match = INCLUDE.match(line)
                     if not match:
                         continue
-                    target = rank(match.group(1))
+                    top, folder_below = match.groups()
+                    target = rank(folder_below) if top == "runtime" else None
                     if target is None or target > own:
                         found.append(f"runtime/{folder}/{name}:{number}: {line.strip()}")
+    if scanned == 0:
+        found.append(f"{runtime}: no source files found")
     return found
 
 

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config python3
   freeglut3-dev libglew-dev libglu1-mesa-dev libgl-dev libx11-dev libxtst-dev libxext-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xclip
