@@ -19,15 +19,12 @@ int32_t allowed_fullscreen_mode = 0;          // 0 any, -1 Alt+Enter off, 1 or 2
 int32_t allowed_fullscreen_smooth = 0;        // 0 either, 1 only smooth, -1 only not smooth
 int32_t resize_mode = 0;                      // 0 off, 1 stretch, 2 stretch smoothed
 int32_t snap_window_to_frame = 1;             // 1: a window of another size is resized to the frame
-int32_t framebuffer_objects = 0;              // GL_EXT_framebuffer_object is supported
 
 // Presenter state, window thread only.
-int32_t window_width = 0, window_height = 0;                    // size from the last reshape
 int32_t previous_window_width = 0, previous_window_height = 0;  // the size before that
 int32_t size_changed = 0;                // the window changed size since the last draw
 int32_t reshape_pending = 0;             // a resize was asked of the toolkit
 int32_t layer_order[4] = {1, 2, 3, 4};   // pass of each layer; the software frame draws first
-destination_rect destination = {0, 0, -1, -1, 1.0f, 1.0f, 0, 0};
 
 namespace {
 
@@ -250,18 +247,6 @@ size_decision window_size_policy(int32_t frame_w, int32_t frame_h, int32_t frame
     d.height = frame_h;
   }
   return d;
-}
-
-window_rect map_frame_rect(const destination_rect& dest, int32_t x, int32_t y, int32_t width, int32_t height) {
-  window_rect r;
-  // nearbyint rounds ties to even in the default rounding mode.
-  r.x0 = dest.x0 + int32_t(std::nearbyint(double(x) * dest.scale_x));
-  r.y0 = dest.y0 + int32_t(std::nearbyint(double(y) * dest.scale_y));
-  int32_t w = int32_t(0.99 + double(width) * dest.scale_x);
-  int32_t h = int32_t(0.99 + double(height) * dest.scale_y);
-  r.x1 = r.x0 + w - 1;
-  r.y1 = r.y0 + h - 1;
-  return r;
 }
 
 bool presentation_due() {

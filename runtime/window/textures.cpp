@@ -1,13 +1,20 @@
-// Hardware images (keeps the texture list, the batched textured triangles and the cached 2D drawing state).
+// Hardware images (keeps the drawing surface, the texture list, the batched textured triangles and the cached 2D drawing state).
 #include <GL/glew.h>
 #include <GL/glu.h>
 
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "runtime/window/message_box.h"
 #include "runtime/window/renderer.h"
+
+// The drawing surface, window thread only: the window's size and the frame's place in it
+// (the presenter writes them), and framebuffer support (found when the window is made).
+int32_t framebuffer_objects = 0;              // GL_EXT_framebuffer_object is supported
+int32_t window_width = 0, window_height = 0;                    // size from the last reshape
+destination_rect destination = {0, 0, -1, -1, 1.0f, 1.0f, 0, 0};
 
 namespace {
 
@@ -305,4 +312,16 @@ void reset_2d_state() {
   // Only forgets; the next draw sets projection, viewport and binding again.
   state_2d_ready = 0;
   forget_binding();
+}
+
+window_rect map_frame_rect(const destination_rect& dest, int32_t x, int32_t y, int32_t width, int32_t height) {
+  window_rect r;
+  // nearbyint rounds ties to even in the default rounding mode.
+  r.x0 = dest.x0 + int32_t(std::nearbyint(double(x) * dest.scale_x));
+  r.y0 = dest.y0 + int32_t(std::nearbyint(double(y) * dest.scale_y));
+  int32_t w = int32_t(0.99 + double(width) * dest.scale_x);
+  int32_t h = int32_t(0.99 + double(height) * dest.scale_y);
+  r.x1 = r.x0 + w - 1;
+  r.y1 = r.y0 + h - 1;
+  return r;
 }
