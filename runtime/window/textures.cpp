@@ -269,29 +269,37 @@ void flush_triangles() {
   queued_texels.clear();
 }
 
-void fill_window_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-  if (x1 < x0 || y1 < y0) return;
+namespace {
+
+// Window pixels (x0, y0)-(x1, y1) inclusive as one untextured quad in the current colour;
+// the caller sets colour and blending.
+void untextured_window_quad(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
   ensure_2d_state();
   flush_triangles();
   forget_binding();
   glDisable(GL_TEXTURE_2D);
-  glDisable(GL_BLEND);
-  glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
   glBegin(GL_QUADS);
   glVertex2f(float(x0), float(y0));
   glVertex2f(float(x1 + 1), float(y0));
   glVertex2f(float(x1 + 1), float(y1 + 1));
   glVertex2f(float(x0), float(y1 + 1));
   glEnd();
+}
+
+}  // namespace
+
+void fill_window_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  if (x1 < x0 || y1 < y0) return;
+  flush_triangles();
+  glDisable(GL_BLEND);
+  glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+  untextured_window_quad(x0, y0, x1, y1);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
 void invert_window_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
   if (x1 < x0 || y1 < y0) return;
-  ensure_2d_state();
   flush_triangles();
-  forget_binding();
-  glDisable(GL_TEXTURE_2D);
   glEnable(GL_BLEND);
   // White times (1 - what is there): every colour channel turned over, alpha kept.
   if (glBlendFuncSeparateEXT)
@@ -299,12 +307,7 @@ void invert_window_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
   else
     glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  glBegin(GL_QUADS);
-  glVertex2f(float(x0), float(y0));
-  glVertex2f(float(x1 + 1), float(y0));
-  glVertex2f(float(x1 + 1), float(y1 + 1));
-  glVertex2f(float(x0), float(y1 + 1));
-  glEnd();
+  untextured_window_quad(x0, y0, x1, y1);
   glDisable(GL_BLEND);
 }
 
