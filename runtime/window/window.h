@@ -37,60 +37,6 @@ class glut_message {
   virtual void execute() = 0;
 };
 
-class glut_message_exit_program : public glut_message {
- public:
-  int32_t exit_code;
-  explicit glut_message_exit_program(int32_t code);
-  void execute() override;
-};
-class glut_message_set_window_title : public glut_message {
- public:
-  char* title;
-  explicit glut_message_set_window_title(const char* text);
-  ~glut_message_set_window_title() override;
-  void execute() override;
-};
-class glut_message_hide_window : public glut_message {
- public:
-  glut_message_hide_window();
-  void execute() override;
-};
-class glut_message_show_window : public glut_message {
- public:
-  glut_message_show_window();
-  void execute() override;
-};
-class glut_message_position_window : public glut_message {
- public:
-  int32_t x, y;
-  glut_message_position_window(int32_t x, int32_t y);
-  void execute() override;
-};
-class glut_message_iconify_window : public glut_message {
- public:
-  glut_message_iconify_window();
-  void execute() override;
-};
-class glut_message_get : public glut_message {
- public:
-  int32_t what;
-  int32_t result;
-  explicit glut_message_get(int32_t what);
-  void execute() override;
-};
-class glut_message_warp_pointer : public glut_message {
- public:
-  int32_t x, y;
-  glut_message_warp_pointer(int32_t x, int32_t y);
-  void execute() override;
-};
-class glut_message_set_cursor : public glut_message {
- public:
-  int32_t cursor;
-  explicit glut_message_set_cursor(int32_t cursor);
-  void execute() override;
-};
-
 int send_request(glut_message* request);
 int request_set_window_title(const char* text);
 int request_show_window();
