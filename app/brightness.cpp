@@ -11,6 +11,7 @@
 #include "runtime/console/print.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/arrays.h"
 #include "runtime/values/data_reader.h"
 #include "runtime/values/number_text.h"

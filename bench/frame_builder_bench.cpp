@@ -6,6 +6,7 @@
 
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/renderer.h"
 #include "runtime/window/window.h"
 

@@ -2,6 +2,7 @@
 #include "fuzz/fuzz_targets.h"
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/top/chain.h"
 #include "runtime/ground/errors.h"
 #include "runtime/window/renderer.h"

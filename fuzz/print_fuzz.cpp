@@ -6,6 +6,7 @@
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 
 namespace {

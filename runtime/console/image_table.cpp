@@ -5,6 +5,7 @@
 
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/arrays.h"
 
 namespace {
@@ -42,7 +43,6 @@ int32_t write_target_index = 0;
 screen_image* write_target = nullptr;
 int32_t read_source_index = 0;
 screen_image* read_source = nullptr;
-std::atomic<screen_image*> visual_page{nullptr};
 int32_t visual_page_index = 0;
 int32_t active_page_number = 0;
 

@@ -10,6 +10,7 @@
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 
 void* input_dest_ptrs[input_dest_capacity];

@@ -70,21 +70,12 @@ extern int32_t write_target_index;
 extern screen_image* write_target;
 extern int32_t read_source_index;
 extern screen_image* read_source;
-// The frame builder reads the visual page from another thread.
-extern std::atomic<screen_image*> visual_page;
 extern int32_t visual_page_index;
 extern int32_t active_page_number;
 
 extern int32_t requested_cols, requested_rows, requested_font;  // -1 when nothing is requested
 extern int32_t auto_extend_rows;                                 // LOCATE may switch once to 50 rows
-extern std::atomic<int32_t> frame_build_pause;                   // 0 run, 1 pause asked, 2 paused
-extern std::atomic<int32_t> screen_is_default;                   // 1 after start-up made the first screen
 
-// Words the screen statements share with the window side, which builds and shows the frames.
-extern std::atomic<int32_t> screen_hidden;  // 1: window hidden by the program; no frames built
-extern std::atomic<int32_t> auto_display;   // 1 auto, 0 manual, -1 one frame asked in auto mode
-// Set by the screen statements and Alt+Enter on other threads, read by the builder.
-extern std::atomic<int32_t> previous_frame_valid;  // 0: the next frame is painted in full
 // Largest side of a software frame in pixels, within every GL texture limit met in
 // practice: WIDTH refuses a text grid whose frame would be larger.
 constexpr int32_t frame_side_limit = 8192;
@@ -93,8 +84,6 @@ constexpr int32_t frame_side_limit = 8192;
 // (or `image` is null: the screen itself changed) the frame thread builds a frame at once
 // instead of at its next pass. Calls while a change is already pending cost two loads.
 void screen_changed(const screen_image* image);
-extern std::atomic<int32_t> screen_change_pending;  // 1: changed since the builder last looked
-extern wake_signal& screen_change_signal;           // the frame thread sleeps on it between passes
 
 // Image table.
 screen_image* image_at(int32_t index);  // null unless a live image

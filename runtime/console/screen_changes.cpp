@@ -1,8 +1,6 @@
 // Screen change notices (keeps the word that tells the frame thread the screen changed).
 #include "runtime/console/screen.h"
-
-std::atomic<int32_t> screen_change_pending{0};
-wake_signal& screen_change_signal = *new wake_signal;  // never freed: the frame thread sleeps on it during exit
+#include "runtime/ground/shared_words.h"
 
 void screen_changed(const screen_image* image) {
   if (image && image != visual_page.load(std::memory_order_relaxed)) return;

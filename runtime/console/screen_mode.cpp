@@ -10,6 +10,7 @@
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 
 int32_t* page_table = nullptr;
 int32_t page_table_size = 0;
@@ -18,8 +19,6 @@ int32_t requested_cols = -1;
 int32_t requested_rows = -1;
 int32_t requested_font = -1;
 int32_t auto_extend_rows = 0;
-std::atomic<int32_t> frame_build_pause{0};
-std::atomic<int32_t> screen_is_default{0};
 
 namespace {
 
@@ -54,15 +53,14 @@ bool frames_must_pause() { return auto_display.load() != 0 && threads_started.lo
 // Asks the frame builder to stand still while the pages are rebuilt under it.
 void frame_builder_pause() {
   if (!frames_must_pause()) return;
-  int32_t run = 0;
-  frame_build_pause.compare_exchange_strong(run, 1);
+  handshake_ask(frame_build_pause);
   // While the screen is hidden the frame thread builds nothing and never answers; the
   // pause word still keeps a build from starting.
-  while (frame_build_pause.load() != 2 && screen_hidden.load() == 0) sched_yield();
+  handshake_wait_held(frame_build_pause, 0, [] { return screen_hidden.load() != 0; });
 }
 
 void frame_builder_release() {
-  if (frames_must_pause()) frame_build_pause.store(0);
+  if (frames_must_pause()) handshake_release(frame_build_pause);
 }
 
 // Font for a grid: 8 for 50 rows or more, 14 for 43 to 49, else 16; one more for 40 columns or fewer.

@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 
 // Error state (program thread unless noted).
 uint32_t pending_error = 0;                // pending error number, 0 = none
-std::atomic<int32_t> event_pending{0};     // set by any thread; cleared by the check
 int32_t retry_statement = 0;               // repeat the statement after the check
 int32_t error_line = 0;                    // line of the failed statement (main module)
 int32_t error_include_line = 0;            // line inside an included file, 0 = main module
@@ -21,7 +21,6 @@ int32_t error_handler_armed = 0;           // ON ERROR handler active
 int32_t in_error_handler = 0;              // handler running
 int32_t error_handler_jump = 0;            // prologue continues at the handler
 int32_t checks_suspended = 0;              // runtime-internal BASIC routine runs
-std::atomic<uint8_t> program_suspended{0}; // pause toggle, set by the keyboard
 int32_t assertions_enabled = 0;            // _ASSERT active
 rt_string* program_title = nullptr;        // program file name for dialog titles
 

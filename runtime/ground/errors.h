@@ -5,9 +5,8 @@
 
 struct rt_string;
 
-// Error state. The program thread owns all of it except the words other threads set.
+// Error state, the program thread's own (event_pending and program_suspended are shared words).
 extern uint32_t pending_error;                 // pending error number, 0 = none
-extern std::atomic<int32_t> event_pending;     // something needs the line event check (errors, timers, shutdown)
 extern int32_t retry_statement;                // the translated program repeats the statement while set
 extern int32_t error_line;                     // line number given to the check (main module)
 extern int32_t error_include_line;             // line inside an included file, 0 = main module
@@ -19,7 +18,6 @@ extern int32_t error_handler_armed;            // an ON ERROR handler is active
 extern int32_t in_error_handler;               // the error handler is running
 extern int32_t error_handler_jump;             // the main routine's prologue jumps to the handler
 extern int32_t checks_suspended;               // a runtime-internal BASIC routine runs: the check returns at once
-extern std::atomic<uint8_t> program_suspended; // the pause toggle (keyboard)
 extern int32_t assertions_enabled;             // _ASSERT is active
 extern rt_string* program_title;               // file name of the program, for dialog titles
 

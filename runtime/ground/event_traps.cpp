@@ -3,6 +3,7 @@
 
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 
 // Trap tables (empty for the calculator: no entry has a handler).
 event_trap key_traps[32];

@@ -1,4 +1,4 @@
-// Process lifecycle: start-up, the threads, END, the shutdown handshake and the words the threads share.
+// Process lifecycle: start-up, the threads, END, the shutdown and the timer table.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -8,19 +8,6 @@ struct rt_string;
 // The translated program's main routine; it runs on the program thread from its
 // prologue to END and never returns normally.
 using program_routine = void (*)();
-
-// Lifecycle words shared between threads. Each is written by the threads named and read
-// by the others; atomics keep the reads free of data races.
-extern std::atomic<uint8_t> close_requested;     // the program or the user asked to end (END, dialog No, break)
-extern std::atomic<uint8_t> stop_all;            // shutdown has begun: waiting loops of the program thread park
-extern std::atomic<uint32_t> threads_done;       // which threads have stopped (bits below)
-extern std::atomic<int32_t> threads_started;     // 1 once the program and event timer threads run
-extern std::atomic<int32_t> program_ended;       // END has run: no more event traps, the frame thread stops
-
-// Bits of threads_done; shutdown goes on once both are set.
-constexpr uint32_t program_thread_parked = 1;
-constexpr uint32_t timer_thread_ended = 2;
-constexpr uint32_t all_threads_done = program_thread_parked | timer_thread_ended;
 
 // Translation-time settings of the program, fixed before runtime_main runs.
 extern int32_t start_hidden;  // 1: the window is created only when the program first shows its screen
@@ -66,9 +53,6 @@ struct timer_slot {
   std::atomic<double> interval;   // seconds between events
   std::atomic<double> last;       // time of the last event in seconds, 0 = not started
 };
-extern std::atomic<timer_slot*> timer_table;     // slot array (replaced when it grows)
-extern std::atomic<int32_t> timer_slot_count;    // slots in timer_table
-extern std::atomic<int32_t> timer_table_state;   // 0 normal, 1 owner resizing, 2 timer thread stands by
 // Grows the table to `count` slots (program thread); raises fatal 257 when it cannot.
 void timer_table_grow(int32_t count);
 // One scan of the timers at time `now` in seconds (the event timer thread's pass).

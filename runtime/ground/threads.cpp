@@ -9,12 +9,10 @@
 
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/ground/wake_signal.h"
 
 // Timer state: the program thread owns the table, the event timer thread scans it.
-std::atomic<timer_slot*> timer_table{new timer_slot[1]()};  // slot 0 = plain ON TIMER; never freed
-std::atomic<int32_t> timer_slot_count{1};                    // slots in timer_table
-std::atomic<int32_t> timer_table_state{0};                   // resize handshake
 // Replaced slot arrays, kept: the timer thread or a trap dispatch may still hold one.
 static std::vector<timer_slot*>* const retired_timer_tables = new std::vector<timer_slot*>();
 // The event timer thread sleeps on it until the next timer is due; never freed.
@@ -73,7 +71,7 @@ void timer_scan(double now) {
   timer_slot* slots = timer_table.load();
   int32_t count = timer_slot_count.load();
   for (int32_t i = 0; i < count; ++i) {
-    if (timer_table_state.load() == 1) return;  // the owner is resizing; the caller restarts
+    if (handshake_is_asked(timer_table_state)) return;  // the owner is resizing; the caller restarts
     timer_slot& slot = slots[i];
     if (!slot.in_use || !slot.armed || !slot.active || slot.pending) continue;
     double last = slot.last;
@@ -98,10 +96,9 @@ void timer_table_grow(int32_t count) {
   timer_slot* grown = new (std::nothrow) timer_slot[count]();
   if (!grown) raise_error(error_timer_table_memory);
   // Stop the event timer thread's scans while the table changes hands.
-  timer_table_state = 1;
+  handshake_ask(timer_table_state);
   timers_changed();
-  if (threads_started && !stop_all)
-    while (timer_table_state.load() != 2 && !stop_all) sleep_ms(1);
+  if (threads_started) handshake_wait_held(timer_table_state, 1, [] { return stop_all.load() != 0; });
   timer_slot* old = timer_table.load();
   for (int32_t i = 0; i < old_count; ++i) {
     grown[i].in_use = old[i].in_use.load();
@@ -114,7 +111,7 @@ void timer_table_grow(int32_t count) {
   timer_table = grown;
   timer_slot_count = count;
   retired_timer_tables->push_back(old);
-  timer_table_state = 0;
+  handshake_release(timer_table_state);
   timers_changed();
 }
 
@@ -146,16 +143,13 @@ void* event_timer_thread_main(void*) {
   while (!stop_all) {
     uint32_t ticket = wake_ticket(timer_signal);
     int32_t wait = -1;
-    int32_t state = timer_table_state.load();
-    if (state == 1) {
-      timer_table_state = 2;
-    } else if (state == 0) {
+    if (!handshake_answer(timer_table_state) && timer_table_state.state.load() == handshake_idle) {
       double now = monotonic_seconds();
       timer_scan(now);
       wait = timer_wait_ms(now);
     }
     if (stop_all) break;
-    // While the owner resizes (state 2) it signals when the table is back.
+    // While the owner resizes it signals when the table is back.
     wake_wait(timer_signal, ticket, wait);
   }
   threads_done.fetch_or(timer_thread_ended);

@@ -12,6 +12,7 @@
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 
 const char chain_tag[] = "(unique-tag:=/@*$+-)";

@@ -5,6 +5,7 @@
 
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/message_box.h"
 

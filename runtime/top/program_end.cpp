@@ -6,6 +6,7 @@
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/window.h"

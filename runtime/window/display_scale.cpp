@@ -1,5 +1,6 @@
 // Display scale (keeps the scale worked out at start-up and the mapping of window pixels back to frame pixels).
 #include "runtime/window/display_scale.h"
+#include "runtime/ground/shared_words.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xresource.h>
@@ -7,8 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-
-std::atomic<int32_t> display_scale{1};
 
 namespace {
 

@@ -7,10 +7,6 @@
 
 typedef struct _XDisplay Display;
 
-// Window pixels per frame pixel in a window (full screen scales on its own). 1 until the
-// window side works it out, once, before the window is made; the message box reads it too.
-extern std::atomic<int32_t> display_scale;
-
 // The scale the desktop asks for: GDK_SCALE when it is a whole number of at least 1, else
 // the Xft.dpi resource in `resources` (resource-manager text) divided by 96, rounded
 // down; 1 when neither says more. Either argument may be null.

@@ -7,6 +7,7 @@
 
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/message_box.h"
 #include "runtime/window/renderer.h"
 #include "runtime/window/window.h"
@@ -17,10 +18,6 @@ software_frame software_frames[3] = {
     {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1, nullptr, 0, 0, 0, 0, 0},
     {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1, nullptr, 0, 0, 0, 0, 0},
 };
-std::atomic<int64_t> next_frame_order{1};  // order of the next frame; the presenter treats 0 as "none"
-std::atomic<int64_t> last_frame_order{0};  // order of the frame last finished or given back
-std::atomic<int32_t> previous_frame_valid{0};  // 0: paint the next frame in full
-std::atomic<int32_t> blink_enabled{1};         // 1: attribute bit 7 means blink
 
 namespace {
 
@@ -42,8 +39,7 @@ std::mutex& builder_mutex = *new std::mutex;
 
 // A screen statement asked the builder to hold still: say so and let it run.
 void acknowledge_pause() {
-  int32_t asked = 1;
-  if (frame_builder_lock.compare_exchange_strong(asked, 2)) sched_yield();
+  if (handshake_answer(frame_builder_lock)) sched_yield();
 }
 
 // Claims a slot for building: the oldest ready one, unless a free one exists (the last
@@ -469,7 +465,7 @@ void build_frame() {
   {
     std::lock_guard<std::mutex> hold(builder_mutex);
     // A hidden screen gets no frames, but a frame asked for must still be answered below.
-    if (screen_hidden.load() != 1 && frame_builder_lock.load() == 0) build_text_frame();
+    if (screen_hidden.load() != 1 && frame_builder_lock.state.load() == handshake_idle) build_text_frame();
   }
   acknowledge_pause();
   int32_t asked = -1;

@@ -6,15 +6,13 @@
 #include <cstdlib>
 
 #include "runtime/ground/errors.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/message_box.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/renderer.h"
 #include "runtime/window/selection.h"
 
-// Full-screen and resize settings (other threads ask through the atomics).
-std::atomic<int32_t> fullscreen_mode{0};      // 0 windowed, 1 stretched, 2 square pixels
-std::atomic<int32_t> fullscreen_request{-1};  // -1 none, else the mode to switch to
-std::atomic<int32_t> fullscreen_smooth{0};    // linear filtering in full screen
+// Full-screen and resize settings (the program's statements set them).
 int32_t allowed_fullscreen_mode = 0;          // 0 any, -1 Alt+Enter off, 1 or 2 only that mode
 int32_t allowed_fullscreen_smooth = 0;        // 0 either, 1 only smooth, -1 only not smooth
 int32_t resize_mode = 0;                      // 0 off, 1 stretch, 2 stretch smoothed

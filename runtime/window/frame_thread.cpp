@@ -7,14 +7,11 @@
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/ground/wake_signal.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"
 #include "runtime/window/window.h"
-
-// Emulated vertical retrace, read by the port emulation.
-std::atomic<int32_t> retrace_in_progress{0};  // a retrace is under way
-std::atomic<int32_t> retrace_seen{0};         // a retrace happened since it was last read
 
 namespace {
 
@@ -31,11 +28,11 @@ uint32_t bios_ticks_now() {
   return static_cast<uint32_t>(static_cast<double>(milliseconds) * 0.0182);
 }
 
+// Crosses to the program thread, which may PEEK the tick count: relaxed byte stores.
 void store_bios_ticks(uint32_t ticks) {
   uint8_t* cell = conventional_memory + bios_tick_offset;
-  cell[0] = static_cast<uint8_t>(ticks);
-  cell[1] = static_cast<uint8_t>(ticks >> 8);
-  cell[2] = static_cast<uint8_t>(ticks >> 16);
+  for (int byte = 0; byte < 3; ++byte)
+    __atomic_store_n(cell + byte, static_cast<uint8_t>(ticks >> (8 * byte)), __ATOMIC_RELAXED);
 }
 
 constexpr int64_t extra_frame_gap_ms = 4;  // a program that prints without pause gets at most 250 extra frames a second
@@ -61,7 +58,7 @@ void wait_for_screen_changes(int64_t deadline_ms) {
       last_extra_build_ms = now = monotonic_ms();
       changed = false;
     }
-    if (now >= deadline_ms || frame_thread_pause.load() == 1) return;
+    if (now >= deadline_ms || handshake_is_asked(frame_thread_pause)) return;
     int64_t until = changed ? last_extra_build_ms + extra_frame_gap_ms : deadline_ms;
     if (until > deadline_ms) until = deadline_ms;
     wake_wait(screen_change_signal, ticket, static_cast<int32_t>(until - now));
@@ -73,10 +70,7 @@ void wait_for_screen_changes(int64_t deadline_ms) {
 void* frame_thread_main(void*) {
   bool alternate = false;
   for (;;) {
-    if (frame_thread_pause.load() == 1) {
-      frame_thread_pause = 2;
-      while (frame_thread_pause.load() == 2) sleep_ms(1);
-    }
+    if (handshake_answer(frame_thread_pause)) handshake_hold(frame_thread_pause);
     if (exit_request_bits.load() != 0 && exit_trapped.load() == 0) break;
     store_bios_ticks(bios_ticks_now());
     int32_t shell = shell_running.load();
@@ -95,7 +89,7 @@ void* frame_thread_main(void*) {
     retrace_seen = 1;
     sleep_ms(1);
     if (close_requested.load()) {
-      frame_thread_pause = 2;
+      frame_thread_pause.state.store(handshake_held);  // stopped for good: nobody need wait for an answer
       break;
     }
     alternate = !alternate;

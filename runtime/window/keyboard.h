@@ -66,7 +66,6 @@ int32_t glut_special_code(int key);                       // 0 = a key this runt
 constexpr uint32_t bios_shift_state = 0x417;   // Shift, Ctrl, Alt, locks, Insert
 constexpr uint32_t bios_shift_state2 = 0x418;  // left Ctrl, left Alt, keys pressed
 constexpr uint32_t bios_shift_state3 = 0x496;  // right Ctrl, right Alt
-extern std::atomic<int32_t> key_hit_recording;  // 0 switches the key-hit queue and traps off
 // Oldest entry of the key-hit queue (codes, releases negated; keypad keys with bit 32), 0 when empty.
 int64_t key_hit_take();
 // Oldest byte of the scan-code queue, -1 when empty.

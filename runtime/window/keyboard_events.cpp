@@ -8,10 +8,9 @@
 #include "runtime/console/code_page.h"
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/errors.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"
-
-std::atomic<int32_t> key_hit_recording{1};
 
 namespace {
 
@@ -112,6 +111,7 @@ void scan_append_locked(int32_t scan) {
 bool key_taken_by_trap(int32_t, int32_t) { return false; }
 bool release_taken_by_trap(int32_t) { return false; }
 
+// The shift-state bytes cross to the program thread, which may PEEK them.
 void store_bios_byte(uint32_t address, uint8_t value) {
   __atomic_store_n(conventional_memory + address, value, __ATOMIC_RELAXED);
 }

@@ -23,11 +23,10 @@
 #undef max
 
 #include "runtime/console/fonts.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/desktop_identity.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/ground/lifecycle.h"
-
-std::atomic<unsigned long> message_box_owner_window{0};
 
 namespace {
 

@@ -4,7 +4,6 @@
 
 // The program's own top-level window (an X Window id), set by the window side once it
 // exists; boxes are marked transient for it. 0 = none.
-extern std::atomic<unsigned long> message_box_owner_window;
 
 // dialog_type "ok" or "yesno"; icon_type is accepted for the caller's intent ("error", "info").
 // Returns 1 for Yes or OK, 0 for No or a closed box. Without a display the title and the

@@ -4,9 +4,6 @@
 #include <cstdint>
 #include "runtime/console/screen.h"
 
-// The screen statements and the frame builder share one pause handshake word.
-inline std::atomic<int32_t>& frame_builder_lock = frame_build_pause;
-
 // States of a software frame slot.
 constexpr int32_t frame_free = 1;
 constexpr int32_t frame_building = 2;
@@ -36,12 +33,6 @@ struct software_frame {
 };
 extern software_frame software_frames[3];
 
-extern std::atomic<int64_t> next_frame_order;
-extern std::atomic<int64_t> last_frame_order;
-extern std::atomic<int32_t> blink_enabled;         // 1: attribute bit 7 means blink
-extern std::atomic<int32_t> fullscreen_mode;     // 0 windowed, 1 stretched, 2 square pixels
-extern std::atomic<int32_t> fullscreen_request;  // -1 none, else the mode to switch to
-extern std::atomic<int32_t> fullscreen_smooth;   // linear filtering in full screen
 extern int32_t allowed_fullscreen_mode;   // 0 any, -1 Alt+Enter off, 1 or 2 only that mode
 extern int32_t allowed_fullscreen_smooth; // 0 either, 1 only smooth, -1 only not smooth
 extern int32_t resize_mode;               // 0 off, 1 stretch, 2 stretch smoothed

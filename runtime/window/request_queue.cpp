@@ -9,6 +9,7 @@
 
 #include "runtime/console/screen.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/desktop_identity.h"
 #include "runtime/window/window.h"
 

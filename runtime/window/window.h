@@ -4,18 +4,6 @@
 #include <cstdint>
 
 // Window state words shared between threads.
-extern std::atomic<int32_t> window_ready;        // 1 once the window exists with its callbacks
-extern std::atomic<int32_t> exit_request_bits;   // bit 0: close button; bit 1: break request
-extern std::atomic<int32_t> exit_trapped;        // the program handles exit requests itself
-extern std::atomic<int32_t> exclusive_request;   // program thread asks the window thread to hold still
-extern std::atomic<int32_t> exclusive_granted;   // window thread holds still until this is 0 again
-extern std::atomic<int32_t> frame_thread_pause;  // 1 asked, 2 paused
-extern std::atomic<double> display_rate;         // frames per second of the window loop
-extern std::atomic<int32_t> shell_running;       // an external command runs; the frame thread idles
-extern std::atomic<int32_t> frame_counter;       // frames offered; bit 3 is the blink phase
-extern std::atomic<const char*> window_title;    // the title the program set, or null ("Untitled")
-extern std::atomic<int32_t> retrace_in_progress;  // emulated vertical retrace: in progress
-extern std::atomic<int32_t> retrace_seen;         // emulated vertical retrace: happened since last read
 
 // One-shot event that one thread waits on and another fires.
 struct completion_signal {

@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/message_box.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/keyboard.h"
@@ -20,20 +21,6 @@
 #include "runtime/window/selection.h"
 #include "runtime/window/window.h"
 #include "runtime/window/window_identity.h"
-
-// Window state words shared between the threads.
-std::atomic<int32_t> window_ready{0};          // window made and callbacks registered
-std::atomic<int32_t> exit_request_bits{0};     // bit 0 close button, bit 1 break
-std::atomic<int32_t> exit_trapped{0};          // the program handles exit requests
-std::atomic<int32_t> screen_hidden{0};         // window hidden by the program
-std::atomic<int32_t> exclusive_request{0};     // program thread asks the window thread to hold still
-std::atomic<int32_t> exclusive_granted{0};     // window thread holds still while 1
-std::atomic<int32_t> frame_thread_pause{0};    // 1 asked, 2 paused
-std::atomic<double> display_rate{60.0};        // window loop passes per second
-std::atomic<int32_t> auto_display{1};          // 1 auto, 0 manual, -1 one frame asked
-std::atomic<int32_t> shell_running{0};         // an external command runs
-std::atomic<int32_t> frame_counter{0};         // frames offered; bit 3 blinks
-std::atomic<const char*> window_title{nullptr};  // program's title, null = "Untitled"
 
 namespace {
 
@@ -226,11 +213,7 @@ void window_idle() {
   }
   drain_requests();
   selection_serve();
-  if (exclusive_request) {
-    exclusive_granted = 1;
-    exclusive_request = 0;
-    while (exclusive_granted) sleep_ms(1);
-  }
+  if (handshake_answer(exclusive_access)) handshake_hold(exclusive_access);
   // The display callback runs before the next idle pass: do not wait then.
   if (presentation_due()) {
     glutPostRedisplay();
@@ -242,9 +225,9 @@ void window_idle() {
 void request_exclusive() {
   // Without a window loop nobody would ever grant the request.
   if (window_ready.load() != 1) return;
-  exclusive_request = 1;
+  handshake_ask(exclusive_access);
   window_wake();
-  while (exclusive_granted.load() != 1) sleep_ms(1);
+  handshake_wait_held(exclusive_access, 1, nullptr);
 }
 
-void release_exclusive() { exclusive_granted = 0; }
+void release_exclusive() { handshake_release(exclusive_access); }

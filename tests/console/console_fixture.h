@@ -9,6 +9,7 @@
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 
 // A string record over a test's own bytes (PRINT reads only chars and len).

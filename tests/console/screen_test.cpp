@@ -5,6 +5,7 @@
 #include "console/console_fixture.h"
 #include "runtime/console/fonts.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/window.h"
 
 namespace {
@@ -511,8 +512,7 @@ struct pause_responder {
   pause_responder()
       : thread([this] {
           while (!stop.load()) {
-            int32_t asked = 1;
-            if (frame_build_pause.compare_exchange_strong(asked, 2)) answered = 1;
+            if (handshake_answer(frame_build_pause)) answered = 1;
             std::this_thread::yield();
           }
         }) {}
@@ -543,7 +543,7 @@ TEST_F(screen, RebuildWaitsForTheFrameBuilderAndReleasesIt) {
   pause_responder builder;
   screen_width(0, 40, 0, 0, 0, 1);
   EXPECT_EQ(builder.answered.load(), 1);
-  EXPECT_EQ(frame_build_pause.load(), 0);
+  EXPECT_EQ(frame_build_pause.state.load(), handshake_idle);
   EXPECT_EQ(write_target->width, 40);
 }
 
@@ -552,13 +552,13 @@ TEST_F(screen, RebuildAsksNothingWithoutAutomaticDisplay) {
   pause_responder builder;
   screen_width(0, 40, 0, 0, 0, 1);
   EXPECT_EQ(builder.answered.load(), 0);
-  EXPECT_EQ(frame_build_pause.load(), 0);
+  EXPECT_EQ(frame_build_pause.state.load(), handshake_idle);
 }
 
 TEST_F(screen, RebuildOfAHiddenScreenDoesNotWaitForAnAnswer) {
   running_threads running(1, 1);
   screen_width(0, 40, 0, 0, 0, 1);  // no builder runs: must not hang
-  EXPECT_EQ(frame_build_pause.load(), 0);
+  EXPECT_EQ(frame_build_pause.state.load(), handshake_idle);
   EXPECT_EQ(write_target->width, 40);
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tests/programs/program_prologue.h"
+#include "runtime/ground/shared_words.h"
 
 static void program() {
   uint32_t mark = program_prologue();

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/window/window.h"
+#include "runtime/ground/shared_words.h"
 #include "tests/programs/program_prologue.h"
 
 static void program() {

@@ -8,6 +8,7 @@
 #include "runtime/console/shared_cells.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/window.h"
 

@@ -13,6 +13,7 @@
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "support/runtime_strings.h"
 
@@ -145,7 +146,7 @@ TEST(Timers, GrowingKeepsTheSlots) {
   EXPECT_EQ(timer_table.load()[0].interval.load(), 3.5);
   EXPECT_EQ(timer_table.load()[0].armed.load(), 4);
   EXPECT_EQ(timer_table.load()[before + 2].in_use.load(), 0);
-  EXPECT_EQ(timer_table_state.load(), 0);
+  EXPECT_EQ(timer_table_state.state.load(), handshake_idle);
   timer_table.load()[0].armed = 0;
 }
 

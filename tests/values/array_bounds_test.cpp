@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runtime/ground/errors.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/arrays.h"
 #include "runtime/values/strings.h"
 #include "runtime/ground/lifecycle.h"

@@ -7,6 +7,7 @@
 
 #include "app/segment_data.cpp"
 #include "runtime/ground/errors.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/data_reader.h"
 #include "runtime/values/strings.h"
 #include "runtime/ground/lifecycle.h"

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/ground/errors.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/data_reader.h"
 #include "runtime/values/strings.h"
 #include "support/runtime_strings.h"

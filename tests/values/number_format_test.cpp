@@ -10,6 +10,7 @@
 #include <string>
 
 #include "runtime/ground/errors.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
 

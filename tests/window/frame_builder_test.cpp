@@ -7,6 +7,7 @@
 
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/renderer.h"
 #include "runtime/window/window.h"
 
@@ -63,7 +64,7 @@ class FrameBuilder : public ::testing::Test {
       fonts_ready = true;
     }
     unsetenv("DISPLAY");  // alerts go to stderr instead of a box
-    frame_builder_lock.store(0);
+    frame_builder_lock.state.store(handshake_idle);
     screen_hidden.store(0);
     auto_display.store(1);
     frame_counter.store(0);
@@ -409,16 +410,16 @@ TEST_F(FrameBuilder, FontGeometryAndGlyphRows) {
 }
 
 TEST_F(FrameBuilder, PauseHandshakeBuildsNothing) {
-  frame_builder_lock.store(1);
+  frame_builder_lock.state.store(handshake_asked);
   int64_t next = next_frame_order.load();
   build_frame();
-  EXPECT_EQ(frame_builder_lock.load(), 2);
+  EXPECT_EQ(frame_builder_lock.state.load(), handshake_held);
   EXPECT_EQ(next_frame_order.load(), next);
   EXPECT_EQ(count_in_state(frame_free), 3);
-  frame_builder_lock.store(2);  // still paused
+  frame_builder_lock.state.store(handshake_held);  // still paused
   build_frame();
   EXPECT_EQ(count_in_state(frame_free), 3);
-  frame_builder_lock.store(0);
+  frame_builder_lock.state.store(handshake_idle);
   build_frame();
   EXPECT_EQ(count_in_state(frame_ready), 1);
 }

@@ -10,6 +10,7 @@
 
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/errors.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/renderer.h"

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "runtime/console/fonts.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/message_box.h"
 #include "support/x_session.h"
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/window/display_scale.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/renderer.h"
 
 namespace {

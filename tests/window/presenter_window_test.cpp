@@ -13,6 +13,7 @@
 
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/renderer.h"
 
 // The OpenGL driver keeps blocks until the process ends; the sanitizer build should not

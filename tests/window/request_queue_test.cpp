@@ -8,6 +8,7 @@
 
 #include "runtime/console/screen.h"
 #include "runtime/ground/lifecycle.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/window/window.h"
 
 namespace {
