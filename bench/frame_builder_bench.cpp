@@ -7,7 +7,8 @@
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/shared_words.h"
-#include "runtime/window/renderer.h"
+#include "runtime/window/frame_builder.h"
+#include "runtime/window/frame_presenter.h"
 #include "runtime/window/window.h"
 
 namespace {

@@ -5,7 +5,6 @@
 #include "runtime/ground/shared_words.h"
 #include "runtime/top/chain.h"
 #include "runtime/ground/errors.h"
-#include "runtime/window/renderer.h"
 
 void fuzz_chain(const uint8_t* data, size_t size) {
   pending_error = 0;

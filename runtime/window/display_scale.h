@@ -1,9 +1,8 @@
 // Display scale: whole window pixels per frame pixel on high-density screens, and the way back to frame pixels.
 #pragma once
-#include <atomic>
 #include <cstdint>
 
-#include "runtime/window/renderer.h"
+#include "runtime/window/textures.h"
 
 typedef struct _XDisplay Display;
 

@@ -9,10 +9,12 @@
 #include "runtime/console/screen.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/message_box.h"
-#include "runtime/window/renderer.h"
+#include "runtime/window/frame_builder.h"
 #include "runtime/window/window.h"
 
 // The slots shared with the presenter; all free, nothing painted yet.
+int32_t layer_order[4] = {1, 2, 3, 4};  // the software frame draws first
+
 software_frame software_frames[3] = {
     {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1, nullptr, 0, 0, 0, 0, 0},
     {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1, nullptr, 0, 0, 0, 0, 0},
@@ -472,7 +474,7 @@ void build_frame() {
   auto_display.compare_exchange_strong(asked, 0);
 }
 
-void renderer_reset() {
+void frame_builder_reset() {
   std::lock_guard<std::mutex> hold(builder_mutex);
   for (software_frame& slot : software_frames) {
     slot.state.store(frame_free);
@@ -492,5 +494,4 @@ void renderer_reset() {
   previous_frame_valid.store(0);
   previous_cursor_x = previous_cursor_y = -1;
   previous_cursor_look = -1;
-  presenter_reset();
 }

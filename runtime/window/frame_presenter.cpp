@@ -9,20 +9,17 @@
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/message_box.h"
 #include "runtime/window/display_scale.h"
-#include "runtime/window/renderer.h"
+#include "runtime/window/frame_builder.h"
+#include "runtime/window/frame_presenter.h"
 #include "runtime/window/selection.h"
 
-// Full-screen and resize settings (the program's statements set them).
-int32_t allowed_fullscreen_mode = 0;          // 0 any, -1 Alt+Enter off, 1 or 2 only that mode
-int32_t allowed_fullscreen_smooth = 0;        // 0 either, 1 only smooth, -1 only not smooth
-int32_t resize_mode = 0;                      // 0 off, 1 stretch, 2 stretch smoothed
-int32_t snap_window_to_frame = 1;             // 1: a window of another size is resized to the frame
-
-// Presenter state, window thread only.
-int32_t previous_window_width = 0, previous_window_height = 0;  // the size before that
-int32_t size_changed = 0;                // the window changed size since the last draw
-int32_t reshape_pending = 0;             // a resize was asked of the toolkit
-int32_t layer_order[4] = {1, 2, 3, 4};   // pass of each layer; the software frame draws first
+int32_t allowed_fullscreen_mode = 0;
+int32_t allowed_fullscreen_smooth = 0;
+int32_t resize_mode = 0;
+int32_t snap_window_to_frame = 1;
+int32_t previous_window_width = 0, previous_window_height = 0;
+int32_t size_changed = 0;
+int32_t reshape_pending = 0;
 
 namespace {
 
@@ -306,7 +303,8 @@ void window_reshaped(int width, int height) {
   reset_2d_state();
 }
 
-void presenter_reset() {
+void renderer_reset() {
+  frame_builder_reset();
   // No GL context may exist yet: forget the texture without touching GL.
   shown_order = -1;
   shown_texture = 0;

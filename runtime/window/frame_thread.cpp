@@ -10,7 +10,7 @@
 #include "runtime/ground/shared_words.h"
 #include "runtime/ground/wake_signal.h"
 #include "runtime/window/keyboard.h"
-#include "runtime/window/renderer.h"
+#include "runtime/window/frame_builder.h"
 #include "runtime/window/window.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/keyboard.h"
-#include "runtime/window/renderer.h"
+#include "runtime/window/frame_presenter.h"
 
 namespace {
 

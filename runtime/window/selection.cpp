@@ -12,7 +12,8 @@
 #include "runtime/console/code_page.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/keyboard.h"
-#include "runtime/window/renderer.h"
+#include "runtime/window/frame_builder.h"
+#include "runtime/window/textures.h"
 #include "runtime/window/window.h"
 
 // Last: Xlibint.h (for the wire event type) defines min and max as macros.

@@ -8,12 +8,10 @@
 #include <vector>
 
 #include "runtime/window/message_box.h"
-#include "runtime/window/renderer.h"
+#include "runtime/window/textures.h"
 
-// The drawing surface, window thread only: the window's size and the frame's place in it
-// (the presenter writes them), and framebuffer support (found when the window is made).
-int32_t framebuffer_objects = 0;              // GL_EXT_framebuffer_object is supported
-int32_t window_width = 0, window_height = 0;                    // size from the last reshape
+int32_t framebuffer_objects = 0;
+int32_t window_width = 0, window_height = 0;
 destination_rect destination = {0, 0, -1, -1, 1.0f, 1.0f, 0, 0};
 
 namespace {

@@ -1,4 +1,4 @@
-// Window thread (keeps the window state words, window creation, the close button and the GLUT loop).
+// Window thread (keeps window creation, the close button, the wake-up of its waits and the GLUT loop).
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 #include <GL/glx.h>
@@ -17,7 +17,8 @@
 #include "runtime/window/message_box.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/keyboard.h"
-#include "runtime/window/renderer.h"
+#include "runtime/window/frame_presenter.h"
+#include "runtime/window/textures.h"
 #include "runtime/window/selection.h"
 #include "runtime/window/window.h"
 #include "runtime/window/window_identity.h"

@@ -13,7 +13,7 @@
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
-#include "runtime/window/renderer.h"
+#include "runtime/window/frame_presenter.h"
 
 namespace {
 

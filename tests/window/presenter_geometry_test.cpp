@@ -3,7 +3,8 @@
 
 #include "runtime/window/display_scale.h"
 #include "runtime/ground/shared_words.h"
-#include "runtime/window/renderer.h"
+#include "runtime/window/frame_builder.h"
+#include "runtime/window/frame_presenter.h"
 
 namespace {
 

@@ -14,7 +14,8 @@
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/shared_words.h"
-#include "runtime/window/renderer.h"
+#include "runtime/window/frame_builder.h"
+#include "runtime/window/frame_presenter.h"
 
 // The OpenGL driver keeps blocks until the process ends; the sanitizer build should not
 // count those as this program's leaks.
