@@ -1,17 +1,11 @@
 // Conventional-memory string area (keeps strings and their descriptors inside one 64 KiB segment).
-//
-// The area is the segment cmem_segment of conventional_memory, clear of the BIOS data
-// (0x400-0x4FF) and of video memory (0xA0000 up). String bytes grow upward from offset
-// 256 (cmem_used); 4-byte descriptors (length, byte offset; 16 bits each, least
-// significant byte first) grow downward from cmem_top. The 8 bytes at cmem_zero_cell
-// stay zero for the array code. Conventional compaction moves strings: earlier
-// `chars` pointers into the area die.
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
 
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/errors.h"
+#include "runtime/values/string_storage.h"
 #include "runtime/values/strings.h"
 
 uint8_t* cmem_area = nullptr;
