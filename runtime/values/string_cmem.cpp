@@ -63,8 +63,6 @@ void cmem_descriptor_update(rt_string* s) {
   put_u16(s->cmem_descriptor + 2, static_cast<uint32_t>(s->chars - cmem_area));
 }
 
-// Packs the live conventional strings, in list order, from offset 256 up and drops
-// dead slots. Moves conventional strings: earlier `chars` pointers into the area die.
 void cmem_compact(uint32_t need) {
   string_list& list = cmem_string_list;
   uint32_t write = cmem_first_byte;
@@ -86,8 +84,6 @@ void cmem_compact(uint32_t need) {
   if (size_t{cmem_used} + need > cmem_top) area_exhausted(error_cmem_area_memory);
 }
 
-// A string in the conventional area. May compact the area: earlier `chars`
-// pointers into it die.
 rt_string* string_new_cmem(int32_t length, bool temporary) {
   length = checked_length(length);
   if (!cmem_area) string_storage_init();
@@ -106,7 +102,6 @@ rt_string* string_new_cmem(int32_t length, bool temporary) {
   return s;
 }
 
-// A fixed-length string over storage the variable owns; nothing is copied or moved.
 rt_string* string_new_fixed(uint8_t* address, int32_t length, bool temporary) {
   length = checked_length(length);
   rt_string* s = string_record_take();

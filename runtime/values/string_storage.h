@@ -21,9 +21,10 @@
 // The conventional area is the segment cmem_segment of conventional_memory, clear of the
 // BIOS data (0x400-0x4FF) and of video memory (0xA0000 up). String bytes grow upward from
 // cmem_first_byte to cmem_used; cmem_string_list keeps their records as the heap list
-// keeps its own. 4-byte descriptors (length, then byte offset; 16 bits each, least
-// significant byte first) grow downward from cmem_zero_cell to cmem_top, cmem_used never
-// passes cmem_top, and each descriptor holds its record's current length and offset.
+// keeps its own, except that its topmost slot may be dead. 4-byte descriptors (length,
+// then byte offset; 16 bits each, least significant byte first) grow downward from
+// cmem_zero_cell to cmem_top, cmem_used never passes cmem_top, and each descriptor holds
+// its record's current length and offset.
 //
 // string_heap_check tests all of this. Every pool, list and block is made once with malloc
 // and never freed, so no static destructor can pull them away from a thread that still
@@ -70,8 +71,9 @@ void string_record_release(rt_string* s);      // back onto the free stack
 void string_list_append(string_list& list, rt_string* s, int32_t grow_error);
 void string_temp_append(rt_string* s);         // enters s in temp_list (sets tmp, tmp_index)
 void string_temp_unlist(rt_string* s);         // marks its temp slot dead, trims the count
-// Packs the conventional area (need = bytes wanted afterwards). Moves conventional
-// strings: earlier `chars` pointers into the area die.
+// Packs the live conventional strings, in list order, from cmem_first_byte up and drops
+// dead slots; need = bytes wanted afterwards. Moves conventional strings: earlier `chars`
+// pointers into the area die.
 void cmem_compact(uint32_t need);
 // Writes a record's length and byte offset into its descriptor, if it has one.
 void cmem_descriptor_update(rt_string* s);

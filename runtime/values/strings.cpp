@@ -288,7 +288,6 @@ void string_temp_unlist(rt_string* s) {
   while (temp_count > 1 && slot_is_dead(temp_list[temp_count - 1])) --temp_count;
 }
 
-// May compact or grow the heap: earlier `chars` pointers die.
 rt_string* string_new(int32_t length, bool temporary) {
   length = checked_length(length);
   if (!storage_ready) string_storage_init();
@@ -309,8 +308,6 @@ rt_string* string_from_text(const char* text) {
   return string_from_text_len(text, length > INT32_MAX ? -1 : static_cast<int32_t>(length));
 }
 
-// A temporary holding a copy of the bytes. May compact or grow the heap: earlier
-// `chars` pointers die (the bytes must not lie in the string heap).
 rt_string* string_from_bytes(const void* bytes, int32_t length) {
   length = checked_length(length);
   if (!bytes) length = 0;
@@ -334,8 +331,6 @@ rt_string* string_from_text_len(const char* text, int32_t length) {
   return s;
 }
 
-// BASIC assignment. Consumes a temporary source. May compact or grow the heap (or
-// the conventional area): earlier `chars` pointers die.
 rt_string* string_assign(rt_string* dest, rt_string* src) {
   if (dest == src) return dest;  // a = a: nothing to copy, and a take-over would free dest
   if (dest->fixed) {
@@ -371,8 +366,6 @@ rt_string* string_assign(rt_string* dest, rt_string* src) {
   return dest;
 }
 
-// The + operator. Consumes temporaries. May compact or grow the heap: earlier
-// `chars` pointers die.
 rt_string* string_concat(rt_string* left, rt_string* right) {
   if (right->len == 0) return left;
   if (left->len == 0) return right;

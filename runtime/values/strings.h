@@ -35,9 +35,12 @@ rt_string* string_from_text_len(const char* text, int32_t length);
 // A temporary heap copy of the bytes (not in the string heap); may move heap strings.
 rt_string* string_from_bytes(const void* bytes, int32_t length);
 rt_string* string_new_cmem(int32_t length, bool temporary);       // may move conventional-area strings
+// A fixed-length string over storage the variable owns; nothing is copied or moved.
 rt_string* string_new_fixed(uint8_t* address, int32_t length, bool temporary);
-rt_string* string_assign(rt_string* dest, rt_string* src);        // may move heap strings; consumes a temporary src
-rt_string* string_concat(rt_string* left, rt_string* right);      // may move heap strings; consumes temporaries
+// Assignment; consumes a temporary src. May move heap or conventional-area strings.
+rt_string* string_assign(rt_string* dest, rt_string* src);
+// The + operator; consumes temporaries. May move heap strings.
+rt_string* string_concat(rt_string* left, rt_string* right);
 void string_free(rt_string* s);
 void string_make_temporary(rt_string* s);
 int32_t string_release_temporaries(uint32_t mark, int32_t value);
