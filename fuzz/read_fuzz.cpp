@@ -5,6 +5,7 @@
 #include "fuzz/fuzz_targets.h"
 #include "runtime/ground/errors.h"
 #include "runtime/values/data_reader.h"
+#include "runtime/values/string_storage.h"
 #include "runtime/values/strings.h"
 
 namespace {

@@ -1,17 +1,11 @@
 // Conventional-memory string area (keeps strings and their descriptors inside one 64 KiB segment).
-//
-// The area is the segment cmem_segment of conventional_memory, clear of the BIOS data
-// (0x400-0x4FF) and of video memory (0xA0000 up). String bytes grow upward from offset
-// 256 (cmem_used); 4-byte descriptors (length, byte offset; 16 bits each, least
-// significant byte first) grow downward from cmem_top. The 8 bytes at cmem_zero_cell
-// stay zero for the array code. Conventional compaction moves strings: earlier
-// `chars` pointers into the area die.
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
 
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/errors.h"
+#include "runtime/values/string_storage.h"
 #include "runtime/values/strings.h"
 
 uint8_t* cmem_area = nullptr;
@@ -69,8 +63,6 @@ void cmem_descriptor_update(rt_string* s) {
   put_u16(s->cmem_descriptor + 2, static_cast<uint32_t>(s->chars - cmem_area));
 }
 
-// Packs the live conventional strings, in list order, from offset 256 up and drops
-// dead slots. Moves conventional strings: earlier `chars` pointers into the area die.
 void cmem_compact(uint32_t need) {
   string_list& list = cmem_string_list;
   uint32_t write = cmem_first_byte;
@@ -92,8 +84,6 @@ void cmem_compact(uint32_t need) {
   if (size_t{cmem_used} + need > cmem_top) area_exhausted(error_cmem_area_memory);
 }
 
-// A string in the conventional area. May compact the area: earlier `chars`
-// pointers into it die.
 rt_string* string_new_cmem(int32_t length, bool temporary) {
   length = checked_length(length);
   if (!cmem_area) string_storage_init();
@@ -112,7 +102,6 @@ rt_string* string_new_cmem(int32_t length, bool temporary) {
   return s;
 }
 
-// A fixed-length string over storage the variable owns; nothing is copied or moved.
 rt_string* string_new_fixed(uint8_t* address, int32_t length, bool temporary) {
   length = checked_length(length);
   rt_string* s = string_record_take();

@@ -1,24 +1,4 @@
 // String storage (keeps the record pool, the string heap and the temporary list).
-//
-// Heap invariants (string_heap_check tests every one of them):
-//  - Every live record of heap_string_list is a heap string (in_cmem, fixed and
-//    readonly all 0), its list_index is its slot, and its bytes [chars, chars + len)
-//    lie inside [string_heap, string_heap + string_heap_size).
-//  - List order is address order: a live record's bytes end at or before the start of
-//    the next live record's bytes. Dead slots hold the all-ones marker.
-//  - The topmost slot (count - 1) is live, or the list is empty.
-//  - heap_used lies at or past the end of the last live string and within the heap;
-//    it is 0 when no live string remains after a free.
-//  - count <= capacity + 1: the array has capacity + 1 slots and an insertion that
-//    finds count > capacity makes room before writing.
-//  - temp_list slot 0 is null; every live slot i holds a record with tmp = 1 and
-//    tmp_index = i; the topmost slot (temp_count - 1) is live unless temp_count is 1.
-// Bytes between live strings are holes; only compaction gives them back. Moving bytes
-// (compaction, growth, relocation) makes earlier `chars` pointers stale: callers
-// re-read `chars` from the record after any call that says it may move heap strings.
-//
-// All pools, lists and blocks are made once with malloc and never freed, so no static
-// destructor can pull them away from a thread that still runs during exit.
 #include "runtime/values/strings.h"
 
 #include <cassert>
@@ -26,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/ground/errors.h"
+#include "runtime/values/string_storage.h"
 
 namespace {
 
@@ -307,7 +288,6 @@ void string_temp_unlist(rt_string* s) {
   while (temp_count > 1 && slot_is_dead(temp_list[temp_count - 1])) --temp_count;
 }
 
-// May compact or grow the heap: earlier `chars` pointers die.
 rt_string* string_new(int32_t length, bool temporary) {
   length = checked_length(length);
   if (!storage_ready) string_storage_init();
@@ -328,8 +308,6 @@ rt_string* string_from_text(const char* text) {
   return string_from_text_len(text, length > INT32_MAX ? -1 : static_cast<int32_t>(length));
 }
 
-// A temporary holding a copy of the bytes. May compact or grow the heap: earlier
-// `chars` pointers die (the bytes must not lie in the string heap).
 rt_string* string_from_bytes(const void* bytes, int32_t length) {
   length = checked_length(length);
   if (!bytes) length = 0;
@@ -353,8 +331,6 @@ rt_string* string_from_text_len(const char* text, int32_t length) {
   return s;
 }
 
-// BASIC assignment. Consumes a temporary source. May compact or grow the heap (or
-// the conventional area): earlier `chars` pointers die.
 rt_string* string_assign(rt_string* dest, rt_string* src) {
   if (dest == src) return dest;  // a = a: nothing to copy, and a take-over would free dest
   if (dest->fixed) {
@@ -390,8 +366,6 @@ rt_string* string_assign(rt_string* dest, rt_string* src) {
   return dest;
 }
 
-// The + operator. Consumes temporaries. May compact or grow the heap: earlier
-// `chars` pointers die.
 rt_string* string_concat(rt_string* left, rt_string* right) {
   if (right->len == 0) return left;
   if (left->len == 0) return right;

@@ -8,6 +8,7 @@
 
 #include "runtime/ground/errors.h"
 #include "runtime/values/string_binary.h"
+#include "runtime/values/string_storage.h"
 #include "runtime/values/strings.h"
 
 namespace {

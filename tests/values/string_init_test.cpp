@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "runtime/ground/conventional_memory.h"
+#include "runtime/values/string_storage.h"
 #include "runtime/values/strings.h"
 
 namespace {
