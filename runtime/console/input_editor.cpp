@@ -1,8 +1,9 @@
-// INPUT line editor (keeps the state of one INPUT statement: the typed line, its fields and the screen copies).
+// INPUT line editor (keeps the state of one INPUT statement: the typed line and the screen copies).
 #include <poll.h>
 #include <unistd.h>
 
-#include <string>
+#include <cstdint>
+#include <cstdlib>
 
 #include "runtime/console/input.h"
 #include "runtime/console/key_ring.h"
@@ -18,12 +19,19 @@ uint32_t input_dest_types[input_dest_capacity];
 
 namespace {
 
+// The line being typed. Every key edits it in place; it lies outside the string heap,
+// so storing a field (which may move heap strings) leaves it where it is. Kept from one
+// INPUT to the next, so a statement allocates only when its line is longer than any before.
+struct line_buffer {
+  uint8_t* bytes;
+  int32_t length;
+  int32_t capacity;
+};
+
 // State of the INPUT statement that runs now (program thread only).
 struct input_editor {
   int32_t count;                                // destinations 1 to count
-  rt_string* input_line;                        // the text as typed so far
-  rt_string* input_accepted;                    // the last text that passed validation
-  rt_string* input_fields[input_dest_capacity]; // field text per destination, 1 to count
+  line_buffer line;                             // the text as typed and accepted so far
   int32_t input_snapshot;                       // handle: the write target before the first key
   int32_t input_canvas;                         // handle: where the line is redrawn
   int16_t saved_col, saved_row;                 // where the echo of the line begins
@@ -49,49 +57,50 @@ const byte_table all_bytes;
 
 rt_string* byte_string(uint8_t byte) { return string_from_text_len(&all_bytes.bytes[byte], 1); }
 
-// The line's bytes copied out of the string heap: storing a field or assigning a string
-// may compact the heap, after which `input_line->chars` points at moved bytes.
-std::string line_text() {
-  return std::string(reinterpret_cast<const char*>(editor.input_line->chars),
-                     static_cast<size_t>(editor.input_line->len));
+// Appends a byte to the line; false when no memory is left for a longer line.
+bool line_append(uint8_t byte) {
+  line_buffer& line = editor.line;
+  if (line.length == line.capacity) {
+    if (line.capacity > INT32_MAX / 2) return false;  // past the longest a string may be
+    int32_t capacity = line.capacity ? line.capacity * 2 : 256;
+    void* grown = std::realloc(line.bytes, static_cast<size_t>(capacity));
+    if (!grown) return false;
+    line.bytes = static_cast<uint8_t*>(grown);
+    line.capacity = capacity;
+  }
+  line.bytes[line.length++] = byte;
+  return true;
 }
 
-void set_text(rt_string* destination, const std::string& text) {
-  // May move heap strings.
-  string_assign(destination, string_from_text_len(text.data(), static_cast<int32_t>(text.size())));
-}
-
-// Splits the line into fields and checks the one being typed against its destination,
-// storing it when valid. False rejects the line.
+// Splits the line into fields and checks the one being typed, the last, against its
+// destination, storing it when valid. False rejects the line. A field's text is one run
+// of the line (its quotes left out), so it is checked where it lies.
 bool split_and_validate() {
-  const std::string line = line_text();
+  const uint8_t* line = editor.line.bytes;
   int32_t field = 1;
-  std::string text;
-  bool at_field_start = true;
+  int32_t text_begin = 0, text_end = 0;  // the field's text: line[text_begin, text_end)
+  bool at_field_start = true;            // no byte of the field's text yet
   editor.quote_state = 0;
-  for (char c : line) {
+  for (int32_t at = 0; at < editor.line.length; ++at) {
+    uint8_t c = line[at];
     if (c == ',' && editor.quote_state != 1 && !editor.whole_line) {
-      set_text(editor.input_fields[field], text);
       editor.quote_state = 0;
       if (++field > editor.count) return false;
-      text.clear();
+      text_begin = text_end = 0;
       at_field_start = true;
     } else if (c == '"' && !editor.whole_line && editor.quote_state == 1) {
       editor.quote_state = 2;  // closes the quotes, "" included
     } else if (c == '"' && !editor.whole_line && at_field_start) {
       editor.quote_state = 1;
     } else {
+      // Nothing but a comma may follow the closing quote, so the text never has a gap.
       if (editor.quote_state == 2) return false;
-      text += c;
+      if (at_field_start) text_begin = at;
+      text_end = at + 1;
       at_field_start = false;
     }
   }
-  set_text(editor.input_fields[field], text);
-  if (!validate_field(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int32_t>(text.size()),
-                      input_dest_types[field], input_dest_ptrs[field]))
-    return false;
-  set_text(editor.input_accepted, line);
-  return true;
+  return validate_field(line + text_begin, text_end - text_begin, input_dest_types[field], input_dest_ptrs[field]);
 }
 
 // Rebuilds the echo from the snapshot taken before the first key, so wraps and scrolls
@@ -103,7 +112,7 @@ void redraw_line() {
   write_target->cursor_col = editor.saved_col;
   write_target->cursor_row = editor.saved_row;
   write_target->wrap_pending = editor.saved_wrap;
-  for (char c : line_text()) print_text(byte_string(static_cast<uint8_t>(c)), 0);
+  for (int32_t at = 0; at < editor.line.length; ++at) print_text(byte_string(editor.line.bytes[at]), 0);
   int16_t col = write_target->cursor_col, row = write_target->cursor_row;
   uint8_t wrap = write_target->wrap_pending;
   set_write_target(remembered);
@@ -116,14 +125,12 @@ void redraw_line() {
 
 // Backspace or a rejected key: one byte less, revalidated, and the echo redrawn.
 void take_back() {
-  if (editor.input_line->len == 0) return;
+  if (editor.line.length == 0) return;
   do {
-    std::string line = line_text();
-    line.pop_back();
-    set_text(editor.input_line, line);
+    --editor.line.length;
     // A shorter line that no longer passes loses further bytes until one does (the
-    // empty line always does).
-  } while (!split_and_validate() && editor.input_line->len > 0);
+    // empty line always does, so after every key the line is one that passed).
+  } while (!split_and_validate() && editor.line.length > 0);
   if (!editor.console) redraw_line();
 }
 
@@ -150,19 +157,13 @@ int32_t next_key() {
 }
 
 void type_byte(uint8_t byte) {
-  std::string line(reinterpret_cast<const char*>(editor.input_accepted->chars),
-                   static_cast<size_t>(editor.input_accepted->len));
-  line += static_cast<char>(byte);
-  set_text(editor.input_line, line);
+  if (!line_append(byte)) return;  // no room for a longer line: the key is refused
   if (!editor.console) print_text(byte_string(byte), 0);
   if (!split_and_validate()) take_back();
 }
 
 void finish(uint8_t line_end, uint8_t saved_cursor_visible, int32_t saved_auto_display, int32_t saved_read_source) {
-  for (int32_t f = 1; f <= editor.count; ++f) string_free(editor.input_fields[f]);
   if (line_end == 1 && !editor.console) print_text(string_from_text_len("", 0), 1);
-  string_free(editor.input_line);
-  string_free(editor.input_accepted);
   write_target->cursor_visible = saved_cursor_visible;
   image_free(editor.input_snapshot, 1);
   image_free(editor.input_canvas, 1);
@@ -211,9 +212,7 @@ void input_statement(int32_t count, uint8_t line_end) {
   write_target->cursor_visible = 1;
   for (int32_t f = 1; f <= count; ++f) clear_destination(input_dest_types[f], input_dest_ptrs[f]);
 
-  editor.input_line = string_new(0, false);
-  editor.input_accepted = string_new(0, false);
-  for (int32_t f = 1; f <= count; ++f) editor.input_fields[f] = string_new(0, false);
+  editor.line.length = 0;
   split_and_validate();
 
   for (;;) {
@@ -232,7 +231,7 @@ void input_statement(int32_t count, uint8_t line_end) {
         print_text(byte_string(ctrl_bell), 0);
         break;
       case ctrl_tab:
-        editor.pending_spaces = 8 - (editor.input_accepted->len & 7);
+        editor.pending_spaces = 8 - (editor.line.length & 7);
         break;
       case ctrl_line_feed:  // the other controls do nothing while a line is typed
       case ctrl_home:

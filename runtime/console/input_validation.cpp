@@ -107,22 +107,10 @@ bool validate_integer64(const uint8_t* s, int32_t n, bool is_unsigned, void* des
   }
   if (i < n && s[i] == '0' && n - i > 1) return false;
   if (skip_decimal_digits(s + i, s + n) != s + n) return false;
-  std::string number(reinterpret_cast<const char*>(s + i), static_cast<size_t>(n - i));
-  const char* largest = is_unsigned ? "18446744073709551615"
-                                    : (negative ? "9223372036854775808" : "9223372036854775807");
-  size_t most = std::strlen(largest);
-  if (number.size() > most) return false;
-  if (number.size() == most && number.compare(largest) > 0) return false;
-  std::string whole(reinterpret_cast<const char*>(s), static_cast<size_t>(n));
-  if (is_unsigned) {
-    unsigned long long read = 0;
-    if (std::sscanf(whole.c_str(), "%llu", &read) != 1) read = 0;
-    value = read;
-  } else {
-    long long read = 0;
-    if (std::sscanf(whole.c_str(), "%lli", &read) != 1) read = 0;
-    value = static_cast<uint64_t>(read);
-  }
+  const uint64_t limit = is_unsigned ? ~uint64_t{0} : (uint64_t{1} << 63) - (negative ? 0 : 1);
+  value = 0;
+  if (!accumulate_decimal(reinterpret_cast<const char*>(s + i), n - i, limit, &value)) return false;
+  if (negative) value = ~value + 1;
   if (destination) store_low_bytes(destination, value, 8);
   return true;
 }

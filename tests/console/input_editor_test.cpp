@@ -248,6 +248,8 @@ TEST_F(input_editor_fixture, keys_and_their_effects) {
       {"byte after the closing quote refused", keys_of("\"a\"x\r"), "a", "\"a\" "},
       {"empty quotes close", keys_of("\"\"x\r"), "", "\"\" "},
       {"quote inside a field is a byte", keys_of("a\"b\r"), "a\"b", "a\"b "},
+      {"quotes open again after empty ones", keys_of("\"\"\"a,b\"\r"), "a,b", "\"\"\"a,b\" "},
+      {"backspace over the closing quote", keys_of("\"a\"\x08" "b\r"), "ab", "\"ab "},
   };
   for (const key_case& c : cases) {
     SetUp();
@@ -332,7 +334,8 @@ TEST_F(input_editor_fixture, fields_not_typed_keep_the_cleared_value) {
   EXPECT_EQ(std::string(fixed_bytes, 3), "abc");  // d and the fifth field are refused
 
   {
-    key_feeder feeder(keys_of("4\r"));
+    // The second field, typed and taken back again, ends cleared too.
+    key_feeder feeder(keys_of("4,5\x08\x08\r"));
     input_statement(4, 1);
   }
   EXPECT_EQ(first, 4);
