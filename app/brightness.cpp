@@ -17,6 +17,10 @@
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/window.h"
+#include "runtime/top/error_handling.h"
+#include "runtime/top/chain.h"
+#include "runtime/top/program_end.h"
+#include "runtime/top/startup.h"
 
 namespace {
 

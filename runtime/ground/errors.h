@@ -126,21 +126,14 @@ enum error_code : int32_t {
 // Fatal numbers show their box and end the process; others become pending (first wins).
 void raise_error(int32_t number);
 const char* error_message(int32_t number);
-void line_event_check(int32_t line, int32_t include_line, const char* include_file);
-void report_pending_error();
-// Shows the error box; returns 1 for Yes or OK, 0 for No or a closed box.
+// Shows the error box (the window side's message box, or its text on standard error
+// without a display); returns 1 for Yes or OK, 0 for No or a closed box. A fatal error
+// raised on any layer reaches it, and exit_process, from raise_error: the one call up the
+// layers, because every layer raises errors and only the window can show one.
 int show_error_box(const char* message, const char* title, const char* dialog_type);
 [[noreturn]] void park_program_thread();
 void dispatch_event_traps();
 
-// BASIC functions over the error state.
-int32_t func_err();
-double func_erl();
-int32_t func_errorline();
-int32_t func_inclerrorline();
-rt_string* func_inclerrorfile();
-rt_string* func_errormessage(int32_t number, int32_t passed);
-void assert_statement(int32_t condition, rt_string* message, int32_t passed);
 
 // Fatal errors: the box text and title of a number that ends the process at once,
 // or null when the number only becomes pending.

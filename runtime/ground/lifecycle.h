@@ -18,10 +18,6 @@ extern rt_string* start_directory;  // the working directory when the process st
 extern int32_t argument_count;      // the process's argc
 extern char** argument_vector;      // the process's argv
 
-// The whole start-up sequence of the window thread, then the GLUT loop; returns only
-// if the loop ever does. `main` of a translated program calls it with its routine.
-int runtime_main(int argc, char** argv, program_routine routine);
-
 // The routine given to runtime_main (the error-handler jump calls it again).
 extern program_routine main_routine;
 
@@ -30,12 +26,11 @@ void sleep_ms(uint32_t milliseconds);
 void set_fpu_mode();
 void on_arithmetic_signal(int signal_number);
 void install_arithmetic_signal_handler();
-void chain_handover();
-rt_string* get_current_directory();
-[[noreturn]] void end_program();
 // Ends the process from any thread. With a window, a thread other than the window thread
 // hands the exit to the window thread (exit while it is inside OpenGL crashes the driver).
 [[noreturn]] void exit_process(int32_t status);
+// Closes the program's open handles; none exist in this runtime (files and devices have no
+// handles here), so it only keeps a pending error in place.
 void close_all();
 
 // Exit statuses of the ways the process ends.
@@ -63,21 +58,9 @@ int32_t timer_wait_ms(double now);
 // stopping a timer, after its handler ran, and when shutdown begins.
 void timers_changed();
 void* event_timer_thread_main(void* unused);
-void* program_thread_main(void* unused);
-
-// The ".tmp" hand-over tag a chaining program appends to the command line.
-extern const char chain_tag[];
 
 // Start-up pieces (each safe to call again).
-void change_to_executable_folder();  // chdir to the folder of /proc/self/exe; failures ignored
-// COMMAND$ text: arguments 1..argc-1 joined by single spaces, empty with fewer than 2.
-// Writes at most `capacity` bytes to `out` (may be null) and returns the full length.
-int64_t command_line_join(int argc, char** argv, char* out, int64_t capacity);
-void command_line_startup(int argc, char** argv);  // builds command_line, keeps argc and argv
-void start_directory_startup();                    // start_directory = the current directory
-void event_traps_startup();                        // ON KEY codes of the key trap table; timer slot 0
-// True when the command line ends in the chain tag and a "chain....tmp" file name.
-bool chain_handover_named(const rt_string* line);
+void event_traps_startup();  // ON KEY codes of the key trap table; timer slot 0
 
 // Input devices the program can query (keyboard and mouse; their events are the keyboard's and unused).
 struct input_device {

@@ -3,6 +3,7 @@
 
 #include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
+#include "runtime/top/startup.h"
 
 int64_t command_line_join(int argc, char** argv, char* out, int64_t capacity) {
   int64_t length = 0;

@@ -8,6 +8,7 @@
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/message_box.h"
+#include "runtime/top/error_handling.h"
 
 namespace {
 
@@ -34,10 +35,6 @@ const char* refresh_program_title() {
 }
 
 }  // namespace
-
-int show_error_box(const char* message, const char* title, const char* dialog_type) {
-  return message_box(title, message, dialog_type, "error", 1);
-}
 
 void line_event_check(int32_t line, int32_t include_line, const char* include_file) {
   if (checks_suspended) return;

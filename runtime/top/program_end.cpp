@@ -11,11 +11,6 @@
 #include "runtime/window/keyboard.h"
 #include "runtime/window/window.h"
 
-void close_all() {
-  if (pending_error) return;
-  // No file, device or connection handles exist in this runtime: nothing to close.
-}
-
 void end_program() {
   program_ended = 1;
   close_all();

@@ -8,6 +8,8 @@
 #include "runtime/window/keyboard.h"
 #include "runtime/window/frame_presenter.h"
 #include "runtime/window/window.h"
+#include "runtime/top/program_end.h"
+#include "runtime/top/startup.h"
 
 namespace {
 uint64_t* const program_thread_handle = new uint64_t(0);      // zeroed handle cells, never freed

@@ -23,6 +23,7 @@
 #undef max
 
 #include "runtime/console/fonts.h"
+#include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/desktop_identity.h"
 #include "runtime/window/display_scale.h"
@@ -501,4 +502,8 @@ int message_box(const char* title, const char* message, const char* dialog_type,
   }
   close_box(box);
   return answer;
+}
+
+int show_error_box(const char* message, const char* title, const char* dialog_type) {
+  return message_box(title, message, dialog_type, "error", 1);
 }

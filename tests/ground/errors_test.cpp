@@ -13,6 +13,7 @@
 #include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
+#include "runtime/top/error_handling.h"
 #include "support/runtime_strings.h"
 
 namespace {

@@ -1,5 +1,7 @@
 // Test program: asks "Name? ", reads one line into a string with INPUT, prints it back and ends with END.
 #include "runtime/console/input.h"
+#include "runtime/top/program_end.h"
+#include "runtime/top/startup.h"
 #include "tests/programs/program_prologue.h"
 
 static rt_string* name_text;  // the program's string variable

@@ -5,6 +5,9 @@
 
 #include "tests/programs/program_prologue.h"
 #include "runtime/ground/shared_words.h"
+#include "runtime/top/error_handling.h"
+#include "runtime/top/program_end.h"
+#include "runtime/top/startup.h"
 
 static void program() {
   uint32_t mark = program_prologue();

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "tests/programs/program_prologue.h"
+#include "runtime/top/program_end.h"
+#include "runtime/top/startup.h"
 
 static int32_t error_number = 9;
 

@@ -1,5 +1,7 @@
 // Test program: PRINTs known text in several colours, blinking text and a LOCATEd line, then ends with END.
 #include "runtime/console/screen.h"
+#include "runtime/top/program_end.h"
+#include "runtime/top/startup.h"
 #include "tests/programs/program_prologue.h"
 
 namespace {

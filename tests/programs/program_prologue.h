@@ -11,6 +11,8 @@
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/window.h"
+#include "runtime/top/chain.h"
+#include "runtime/top/error_handling.h"
 
 // Prologue: floating-point mode, division fault handler, the error-handler jump of a
 // program without handler, then the CHAIN hand-over.

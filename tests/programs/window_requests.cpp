@@ -2,6 +2,9 @@
 #include <cstdio>
 
 #include "runtime/window/window.h"
+#include "runtime/top/error_handling.h"
+#include "runtime/top/program_end.h"
+#include "runtime/top/startup.h"
 #include "tests/programs/program_prologue.h"
 
 static void program() {

@@ -15,6 +15,8 @@
 #include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
+#include "runtime/top/startup.h"
+#include "runtime/top/chain.h"
 #include "support/runtime_strings.h"
 
 namespace {
