@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 # Include direction check: a runtime file may include headers of its own layer or lower
-# ones, never the program's or the tests' files. Prints each include against the order.
+# ones, never the program's or the tests' files; and no two pieces of one layer lean on
+# each other in a circle. Prints each include against the order and each circle.
 import os
 import re
 import sys
@@ -44,6 +45,49 @@ def offences(root):
     return found
 
 
+def circles(root):
+    """Pieces (a header with the source file of the same name) that reach themselves
+    through includes. A header without a source file of its own (the insides of a piece,
+    a table of constants) belongs to whoever includes it and is not a piece."""
+    runtime = os.path.join(root, "runtime")
+    files = {}
+    for folder in sorted(os.listdir(runtime)):
+        path = os.path.join(runtime, folder)
+        if os.path.isdir(path):
+            for name in sorted(os.listdir(path)):
+                if name.endswith((".cpp", ".h")):
+                    files[f"runtime/{folder}/{name}"] = os.path.join(path, name)
+    pieces = {f[:-2] for f in files if f.endswith(".h") and f[:-2] + ".cpp" in files}
+    needs = {piece: set() for piece in pieces}
+    for short, full in files.items():
+        piece = short.rsplit(".", 1)[0]
+        if piece not in pieces:
+            continue
+        with open(full, encoding="utf-8") as source:
+            for line in source:
+                match = re.match(r'^\s*#\s*include\s+"(runtime/[a-z_]+/[a-z_]+)\.h"', line)
+                if match and match.group(1) in pieces and match.group(1) != piece:
+                    needs[piece].add(match.group(1))
+    found = []
+    state = {}  # 1 on the current path, 2 done
+
+    def visit(piece, path):
+        state[piece] = 1
+        path.append(piece)
+        for other in sorted(needs[piece]):
+            if state.get(other) == 1:
+                found.append("circle: " + " -> ".join(path[path.index(other):] + [other]))
+            elif other not in state:
+                visit(other, path)
+        path.pop()
+        state[piece] = 2
+
+    for piece in sorted(pieces):
+        if piece not in state:
+            visit(piece, [])
+    return found
+
+
 def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
     found = offences(root)
@@ -51,7 +95,10 @@ def main():
         print(line)
     if found:
         print(f"{len(found)} include(s) against the layer order {' < '.join(LAYERS)}")
-    return 1 if found else 0
+    loops = circles(root)
+    for line in loops:
+        print(line)
+    return 1 if found or loops else 0
 
 
 if __name__ == "__main__":

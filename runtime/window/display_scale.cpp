@@ -1,4 +1,4 @@
-// Display scale (keeps the scale worked out at start-up and the mapping of window pixels back to frame pixels).
+// Display scale (works out, once at start-up, the scale the desktop asks for that fits the screen).
 #include "runtime/window/display_scale.h"
 #include "runtime/ground/shared_words.h"
 
@@ -70,12 +70,4 @@ void display_scale_startup(Display* display, int32_t frame_w, int32_t frame_h) {
     scale = fitting_scale(scale, frame_w, frame_h, DisplayWidth(display, screen), DisplayHeight(display, screen));
   }
   display_scale.store(scale);
-}
-
-bool window_to_frame_point(const destination_rect& dest, int32_t x, int32_t y, int32_t* frame_x, int32_t* frame_y) {
-  if (x < dest.x0 || x > dest.x1 || y < dest.y0 || y > dest.y1 || dest.scale_x <= 0 || dest.scale_y <= 0)
-    return false;
-  *frame_x = int32_t(std::floor(double(x - dest.x0) / dest.scale_x));
-  *frame_y = int32_t(std::floor(double(y - dest.y0) / dest.scale_y));
-  return true;
 }

@@ -1,8 +1,6 @@
-// Display scale: whole window pixels per frame pixel on high-density screens, and the way back to frame pixels.
+// Display scale: whole window pixels per frame pixel on high-density screens.
 #pragma once
 #include <cstdint>
-
-#include "runtime/window/textures.h"
 
 typedef struct _XDisplay Display;
 
@@ -17,7 +15,3 @@ int32_t fitting_scale(int32_t scale, int32_t frame_w, int32_t frame_h, int32_t s
 // Sets display_scale from the environment and the root window's resources of `display`,
 // fitted for a frame of frame_w x frame_h to the display's default screen.
 void display_scale_startup(Display* display, int32_t frame_w, int32_t frame_h);
-
-// The frame pixel under window pixel (x, y) when the frame is drawn into `dest`: false
-// when the point lies outside the frame's rectangle (a bar or the cleared part).
-bool window_to_frame_point(const destination_rect& dest, int32_t x, int32_t y, int32_t* frame_x, int32_t* frame_y);

@@ -326,3 +326,11 @@ window_rect map_frame_rect(const destination_rect& dest, int32_t x, int32_t y, i
   r.y1 = r.y0 + h - 1;
   return r;
 }
+
+bool window_to_frame_point(const destination_rect& dest, int32_t x, int32_t y, int32_t* frame_x, int32_t* frame_y) {
+  if (x < dest.x0 || x > dest.x1 || y < dest.y0 || y > dest.y1 || dest.scale_x <= 0 || dest.scale_y <= 0)
+    return false;
+  *frame_x = int32_t(std::floor(double(x - dest.x0) / dest.scale_x));
+  *frame_y = int32_t(std::floor(double(y - dest.y0) / dest.scale_y));
+  return true;
+}

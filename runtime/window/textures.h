@@ -20,6 +20,9 @@ struct window_rect {
   int32_t x0, y0, x1, y1;
 };
 window_rect map_frame_rect(const destination_rect& dest, int32_t x, int32_t y, int32_t width, int32_t height);
+// The frame pixel under window pixel (x, y) when the frame is drawn into `dest`: false
+// when the point lies outside the frame's rectangle (a bar or the cleared part).
+bool window_to_frame_point(const destination_rect& dest, int32_t x, int32_t y, int32_t* frame_x, int32_t* frame_y);
 
 int32_t make_texture(int32_t width, int32_t height, const uint32_t* pixels);  // handle > 0, or 0
 // Replaces pixel rows first_row..last_row of an image made at exactly width x height, in
