@@ -8,21 +8,21 @@
 #include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 
-// Error state (program thread unless noted).
-uint32_t pending_error = 0;                // pending error number, 0 = none
-int32_t retry_statement = 0;               // repeat the statement after the check
-int32_t error_line = 0;                    // line of the failed statement (main module)
-int32_t error_include_line = 0;            // line inside an included file, 0 = main module
-const char* error_include_file = nullptr;  // name of that included file
-int32_t err_value = 0;                     // ERR
-double erl_value = 0;                      // ERL
-double last_line_number = 0;               // last numbered line passed
-int32_t error_handler_armed = 0;           // ON ERROR handler active
-int32_t in_error_handler = 0;              // handler running
-int32_t error_handler_jump = 0;            // prologue continues at the handler
-int32_t checks_suspended = 0;              // runtime-internal BASIC routine runs
-int32_t assertions_enabled = 0;            // _ASSERT active
-rt_string* program_title = nullptr;        // program file name for dialog titles
+// Error state.
+uint32_t pending_error = 0;
+int32_t retry_statement = 0;
+int32_t error_line = 0;
+int32_t error_include_line = 0;
+const char* error_include_file = nullptr;
+int32_t err_value = 0;
+double erl_value = 0;
+double last_line_number = 0;
+int32_t error_handler_armed = 0;
+int32_t in_error_handler = 0;
+int32_t error_handler_jump = 0;
+int32_t checks_suspended = 0;
+int32_t assertions_enabled = 0;
+rt_string* program_title = nullptr;
 
 
 namespace {

@@ -7,8 +7,8 @@ struct rt_string;
 
 // Error state, the program thread's own (event_pending and program_suspended are shared words).
 extern uint32_t pending_error;                 // pending error number, 0 = none
-extern int32_t retry_statement;                // the translated program repeats the statement while set
-extern int32_t error_line;                     // line number given to the check (main module)
+extern int32_t retry_statement;                // nonzero after the line check: the translated program runs the statement again
+extern int32_t error_line;                     // line of the failed statement, as given to the line check (main module)
 extern int32_t error_include_line;             // line inside an included file, 0 = main module
 extern const char* error_include_file;         // name of that included file
 extern int32_t err_value;                      // ERR
@@ -16,7 +16,7 @@ extern double erl_value;                       // ERL
 extern double last_line_number;                // the last numbered line the program passed
 extern int32_t error_handler_armed;            // an ON ERROR handler is active
 extern int32_t in_error_handler;               // the error handler is running
-extern int32_t error_handler_jump;             // the main routine's prologue jumps to the handler
+extern int32_t error_handler_jump;             // set before ON ERROR calls main_routine again: its prologue clears it and continues at the handler
 extern int32_t checks_suspended;               // a runtime-internal BASIC routine runs: the check returns at once
 extern int32_t assertions_enabled;             // _ASSERT is active
 extern rt_string* program_title;               // file name of the program, for dialog titles

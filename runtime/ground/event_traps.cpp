@@ -5,10 +5,10 @@
 #include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 
-// Trap tables (empty for the calculator: no entry has a handler).
+// Trap tables.
 event_trap key_traps[32];
 event_trap device_traps[31];
-void (*trap_handler_switch)(int32_t handler) = nullptr;  // the program's handler switch
+void (*trap_handler_switch)(int32_t handler) = nullptr;
 
 void event_traps_startup() {
   for (int32_t slot = 1; slot <= 10; ++slot) key_traps[slot].code = 0x3B00 + (slot - 1) * 0x100;  // F1..F10

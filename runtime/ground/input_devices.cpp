@@ -1,8 +1,8 @@
 // Input devices (keeps the table of the keyboard and mouse devices a program can query).
 #include "runtime/ground/lifecycle.h"
 
-input_device input_devices[3];   // entry 0 unused
-int32_t input_device_count = 0;  // devices registered
+input_device input_devices[3];
+int32_t input_device_count = 0;
 
 void input_devices_startup() {
   input_devices[1] = input_device{"Keyboard", "[KEYBOARD][BUTTON]", 512, 0, 0};

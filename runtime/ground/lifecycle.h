@@ -9,7 +9,7 @@ struct rt_string;
 // prologue to END and never returns normally.
 using program_routine = void (*)();
 
-// Translation-time settings of the program, fixed before runtime_main runs.
+// Translation-time settings of the program: its `main` sets them before it calls runtime_main.
 extern int32_t start_hidden;  // 1: the window is created only when the program first shows its screen
 extern int32_t has_console;   // 1: the program also has a console page on standard output
 
@@ -18,7 +18,7 @@ extern rt_string* start_directory;  // the working directory when the process st
 extern int32_t argument_count;      // the process's argc
 extern char** argument_vector;      // the process's argv
 
-// The routine given to runtime_main (the error-handler jump calls it again).
+// The translated main program, as given to runtime_main (the error-handler jump calls it again).
 extern program_routine main_routine;
 
 void start_thread(uint64_t* handle_cell, void* (*function)(void*), void* argument);
@@ -70,6 +70,6 @@ struct input_device {
   int32_t axes;             // axis count
   int32_t wheels;           // wheel count
 };
-extern input_device input_devices[3];  // entries 1 and 2 used
+extern input_device input_devices[3];  // entry 0 unused, 1 the keyboard, 2 the mouse
 extern int32_t input_device_count;     // devices registered
 void input_devices_startup();

@@ -11,7 +11,7 @@ std::atomic<int32_t> program_ended{0};
 std::atomic<int32_t> event_pending{0};
 std::atomic<uint8_t> program_suspended{0};
 
-std::atomic<timer_slot*> timer_table{new timer_slot[1]()};  // slot 0 is the plain ON TIMER
+std::atomic<timer_slot*> timer_table{new timer_slot[1]()};
 std::atomic<int32_t> timer_slot_count{1};
 handshake timer_table_state;
 

@@ -38,7 +38,7 @@ extern std::atomic<uint8_t> program_suspended;  // the pause toggle (no writer i
 
 // ---- BASIC timers ----
 
-extern std::atomic<timer_slot*> timer_table;  // P replaces it when it grows (under timer_table_state) → T scans it; never freed
+extern std::atomic<timer_slot*> timer_table;  // P replaces it when it grows (under timer_table_state) → T scans it; never freed; slot 0 is the plain ON TIMER
 extern std::atomic<int32_t> timer_slot_count;  // slots in timer_table; same sides
 extern handshake timer_table_state;            // P asks before it grows the table; T answers between scans
 

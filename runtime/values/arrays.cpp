@@ -78,9 +78,8 @@ uint64_t array_check_index(uint64_t offset, uint64_t count) {
   return 0;
 }
 
-// fistp converts with the x87 rounding mode (round to nearest, ties to even under the
-// program thread's control word). Values past INT64_MAX are brought into range first
-// and get the top bit back, which gives unsigned 64-bit indexes their full range.
+// fistp stores only signed values: a value past INT64_MAX is brought into range first and
+// gets the top bit back.
 int64_t round_to_integer(long double value) {
   int64_t result;
   if (value > 9223372036854775807.0L) {
@@ -118,8 +117,8 @@ array_descriptor* static_array_new(int64_t lower_bound, int64_t count, uint32_t 
   return array;
 }
 
-// The one way to reach an element: round the index, subtract the lower bound (wrapping, so
-// an index below it becomes a huge unsigned offset) and check it against the count.
+// The lower bound is subtracted with wrapping, so an index below it becomes a huge unsigned
+// offset and one compare against the count catches both ends.
 void* array_element(array_descriptor* array, long double index, uint32_t element_size) {
   if (array == nullptr) {
     raise_error(error_subscript_out_of_range);

@@ -27,10 +27,12 @@ struct array_descriptor {
 
 // Offset when below count (unsigned compare), else raises error 9 and returns 0.
 uint64_t array_check_index(uint64_t offset, uint64_t count);
-// x87 conversion in the current rounding mode (ties to even under set_fpu_mode).
+// x87 conversion in the current rounding mode (ties to even under set_fpu_mode). Values past
+// INT64_MAX come back as their unsigned 64-bit pattern, so unsigned indexes keep their full range.
 int64_t round_to_integer(long double value);
 // A static one-dimensional array of `count` elements of `element_size` bytes from the
 // static arena, zeroed, with its own kind-4 lock.
 array_descriptor* static_array_new(int64_t lower_bound, int64_t count, uint32_t element_size);
-// The checked element pointer: index rounded, offset by the lower bound, bound-checked.
+// The checked element pointer, the one way to reach an element: index rounded, offset by the
+// lower bound, bound-checked.
 void* array_element(array_descriptor* array, long double index, uint32_t element_size);

@@ -10,8 +10,8 @@
 #include "runtime/values/number_scan.h"
 #include "runtime/values/strings.h"
 
-int64_t data_position = 0;          // offset of the next unread item
-int64_t data_restore_position = 0;  // where RESTORE puts it
+int64_t data_position = 0;
+int64_t data_restore_position = 0;
 
 namespace {
 

@@ -196,7 +196,7 @@ int32_t string_greater(const rt_string* a, const rt_string* b) { return string_c
 int32_t string_less_equal(const rt_string* a, const rt_string* b) { return string_compare(a, b) <= 0 ? -1 : 0; }
 int32_t string_greater_equal(const rt_string* a, const rt_string* b) { return string_compare(a, b) >= 0 ? -1 : 0; }
 
-// Assignment through a scratch record. May move heap strings: earlier `chars` pointers die.
+// Assignment through a scratch record.
 void string_swap(rt_string* a, rt_string* b) {
   if (a == b) return;
   rt_string* scratch = string_new(0, false);

@@ -12,9 +12,9 @@
 #include "runtime/window/frame_builder.h"
 #include "runtime/window/window.h"
 
-// The slots shared with the presenter; all free, nothing painted yet.
-int32_t layer_order[4] = {1, 2, 3, 4};  // the software frame draws first
+int32_t layer_order[4] = {1, 2, 3, 4};
 
+// All free, nothing painted yet.
 software_frame software_frames[3] = {
     {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1, nullptr, 0, 0, 0, 0, 0},
     {{1}, {0}, nullptr, 0, 0, 0, 0, 0, -1, nullptr, 0, 0, 0, 0, 0},

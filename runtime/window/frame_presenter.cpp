@@ -252,8 +252,6 @@ bool presentation_due() {
   return size_changed || (fullscreen_request.load() != -1 && !reshape_pending);
 }
 
-// Draws whenever the toolkit asks: the window thread asks only for a new frame, a size or
-// full-screen change, and the toolkit itself on expose.
 void present_frame() {
   if (presenting) return;
   presenting = 1;

@@ -6,7 +6,9 @@
 
 // Start-up: the frame slots free, nothing shown, no texture (no GL context may exist yet).
 void renderer_reset();
-// The GLUT display callback: shows the newest ready frame.
+// The GLUT display callback: shows the newest ready frame. It runs whenever the toolkit
+// asks: after the window thread posts a redisplay (presentation_due, a size it asked for,
+// a change of the selection highlight) and on expose.
 void present_frame();
 // True when the window should be drawn again (a newer frame is ready, or the size or
 // full-screen mode changes); the idle pass then posts a redisplay.

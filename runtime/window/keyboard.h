@@ -26,7 +26,9 @@ void clear_key_buffers(int32_t selector, int32_t passed);
 // Ctrl, Alt, and the keypad columns (keypad, two unused, keypad with Shift). A translation
 // of 0 gives no key; one with any of bits 8-15 set is an extended key (character 0, scan
 // code = value / 256); any other value is a character with the row's scan code.
-// Rows 0-255 by character, 256-511 by 256 + extended code / 256, 512-527 keypad codes.
+// Rows 0-255 by character, 256-511 by 256 + extended code / 256, 512-527 by keypad code
+// (100256-100271: digits 0-9, then . / * - + Enter); there the keypad column gives the
+// character, and for the digits and the point the Shift columns give the key's navigation key.
 constexpr int keyboard_table_rows = 528;
 extern const int32_t keyboard_table[keyboard_table_rows][10];
 constexpr int key_column_base = 0;

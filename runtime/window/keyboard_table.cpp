@@ -1,11 +1,6 @@
 // Keyboard translation table (keeps every key's PC scan code and its codes under Shift, Ctrl, Alt).
 #include "runtime/window/keyboard.h"
 
-// Columns: base code, scan code, normal, Shift, Ctrl, Alt, keypad, unused, unused,
-// keypad with Shift. 0 = no key; 0xNN00 = extended key with scan code NN.
-// Rows 0-255: characters; rows 256-511: extended codes (256 + code / 256); rows 512-527:
-// keypad codes 100256-100271 (digits, then . / * - + Enter), whose keypad column gives the
-// character and whose Shift columns give the navigation key of the same place.
 const int32_t keyboard_table[keyboard_table_rows][10] = {
     {     0,      0,      0,      0,      0,      0,      0,      0,      0,      0},  // 0
     {     1,      0,      1,      1,      1,      1,      0,      0,      0,      0},  // 1

@@ -18,7 +18,7 @@
 static std::deque<glut_message*>* const request_queue = new std::deque<glut_message*>();
 static pthread_mutex_t* const request_queue_mutex = new pthread_mutex_t(PTHREAD_MUTEX_INITIALIZER);
 static window_metrics_record* const window_metrics = new window_metrics_record{0, 0, 0, 0};  // under the mutex
-int32_t glut_window_id = 0;  // window thread only: the GLUT window, 0 before it exists
+int32_t glut_window_id = 0;
 static int32_t metrics_stale = 1;  // window thread only: read the metrics on the next drain
 static std::atomic<bool> window_thread_known{false};  // window_thread_id is set
 static pthread_t window_thread_id;                    // the thread that created the window
