@@ -56,19 +56,20 @@ bool validate_string(const uint8_t* text, int32_t length, rt_string* destination
   return true;
 }
 
-// 8, 16 and 32 bits.
-bool validate_small_integer(const uint8_t* s, int32_t n, int32_t bits, bool is_unsigned, void* destination) {
+// 8, 16, 32 and 64 bits.
+bool validate_integer(const uint8_t* s, int32_t n, int32_t bits, bool is_unsigned, void* destination) {
   int32_t bytes = bits / 8;
   if (n == 0) {
     if (destination) store_low_bytes(destination, 0, bytes);
     return true;
   }
-  uint64_t largest = (uint64_t{1} << bits) - 1;
+  uint64_t largest = bits == 64 ? ~uint64_t{0} : (uint64_t{1} << bits) - 1;
   uint64_t value = 0;
   int32_t digits = 0, base = 0;
   if (input_prefix_value(s, n, &value, &digits, &base)) {
-    if (value > largest) return false;
-    if (base != 0 && digits > digits_of_largest(bits, base)) return false;
+    // A 64-bit field takes whatever the prefix form holds.
+    if (bits < 64 && value > largest) return false;
+    if (bits < 64 && base != 0 && digits > digits_of_largest(bits, base)) return false;
     if (destination) store_low_bytes(destination, value, bytes);
     return true;
   }
@@ -85,33 +86,6 @@ bool validate_small_integer(const uint8_t* s, int32_t n, int32_t bits, bool is_u
   if (!accumulate_decimal(reinterpret_cast<const char*>(s + i), n - i, limit, &value)) return false;
   if (negative) value = ~value + 1;
   if (destination) store_low_bytes(destination, value, bytes);
-  return true;
-}
-
-bool validate_integer64(const uint8_t* s, int32_t n, bool is_unsigned, void* destination) {
-  if (n == 0) {
-    if (destination) store_low_bytes(destination, 0, 8);
-    return true;
-  }
-  uint64_t value = 0;
-  int32_t digits = 0, base = 0;
-  if (input_prefix_value(s, n, &value, &digits, &base)) {
-    if (destination) store_low_bytes(destination, value, 8);
-    return true;
-  }
-  int32_t i = 0;
-  bool negative = false;
-  if (!is_unsigned && s[0] == '-') {
-    negative = true;
-    i = 1;
-  }
-  if (i < n && s[i] == '0' && n - i > 1) return false;
-  if (skip_decimal_digits(s + i, s + n) != s + n) return false;
-  const uint64_t limit = is_unsigned ? ~uint64_t{0} : (uint64_t{1} << 63) - (negative ? 0 : 1);
-  value = 0;
-  if (!accumulate_decimal(reinterpret_cast<const char*>(s + i), n - i, limit, &value)) return false;
-  if (negative) value = ~value + 1;
-  if (destination) store_low_bytes(destination, value, 8);
   return true;
 }
 
@@ -312,8 +286,8 @@ bool validate_field(const uint8_t* text, int32_t length, uint32_t type, void* de
   switch (bits) {
     case 8:
     case 16:
-    case 32: return validate_small_integer(text, length, bits, is_unsigned, destination);
-    case 64: return validate_integer64(text, length, is_unsigned, destination);
+    case 32:
+    case 64: return validate_integer(text, length, bits, is_unsigned, destination);
     default: return true;
   }
 }

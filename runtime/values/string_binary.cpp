@@ -129,38 +129,34 @@ int64_t string_cv_sbits(const rt_string* s, int32_t bits) {
   return static_cast<int64_t>(value);
 }
 
-rt_string* string_mksmbf(float value) {
-  uint8_t bytes[4] = {};
-  if (value != 0) {
-    bool negative = false;
-    uint32_t exponent = 0;
-    uint64_t significand = 0;
-    if (!std::isfinite(value) || !mbf_parts(value, 24, &negative, &exponent, &significand)) {
-      raise_error(error_illegal_function_call);
-      return string_new(0, true);
-    }
-    uint32_t word = (exponent << 24) | (negative ? 0x800000u : 0u) | static_cast<uint32_t>(significand & 0x7FFFFF);
-    std::memcpy(bytes, &word, sizeof word);
-  }
-  return pack(bytes, 4);
-}
+namespace {
 
-rt_string* string_mkdmbf(double value) {
+// The value in the old Microsoft binary format of `size` bytes (4 or 8), low byte first:
+// the exponent in the top byte, then the sign bit, then the significand without its
+// leading 1.
+rt_string* mbf_string(double value, int32_t size) {
   uint8_t bytes[8] = {};
   if (value != 0) {
+    int digits = size * 8 - 8;
     bool negative = false;
     uint32_t exponent = 0;
     uint64_t significand = 0;
-    if (!std::isfinite(value) || !mbf_parts(value, 56, &negative, &exponent, &significand)) {
+    if (!std::isfinite(value) || !mbf_parts(value, digits, &negative, &exponent, &significand)) {
       raise_error(error_illegal_function_call);
       return string_new(0, true);
     }
-    uint64_t word = (uint64_t{exponent} << 56) | (negative ? uint64_t{1} << 55 : 0) |
-                    (significand & ((uint64_t{1} << 55) - 1));
-    std::memcpy(bytes, &word, sizeof word);
+    uint64_t sign_bit = uint64_t{1} << (digits - 1);
+    uint64_t word = (uint64_t{exponent} << digits) | (negative ? sign_bit : 0) | (significand & (sign_bit - 1));
+    std::memcpy(bytes, &word, static_cast<size_t>(size));
   }
-  return pack(bytes, 8);
+  return pack(bytes, size);
 }
+
+}  // namespace
+
+rt_string* string_mksmbf(float value) { return mbf_string(value, 4); }
+
+rt_string* string_mkdmbf(double value) { return mbf_string(value, 8); }
 
 float string_cvsmbf(const rt_string* s) {
   uint32_t word = unpack_value<uint32_t>(s);

@@ -14,6 +14,31 @@
 
 namespace {
 
+// A queue of the last N entries: when full, a new entry pushes the oldest out.
+template <typename T, int32_t N>
+struct dropping_queue {
+  T entries[N];
+  int32_t head;   // oldest entry
+  int32_t count;  // entries waiting
+  void push(T entry) {
+    if (count == N) {
+      head = (head + 1) % N;
+      --count;
+    }
+    entries[(head + count) % N] = entry;
+    ++count;
+  }
+  const T* newest() const { return count > 0 ? &entries[(head + count - 1) % N] : nullptr; }
+  bool take(T* out) {
+    if (count == 0) return false;
+    *out = entries[head];
+    head = (head + 1) % N;
+    --count;
+    return true;
+  }
+  void clear() { head = count = 0; }
+};
+
 // Keyboard state. The window thread changes all of it; the program thread may ask
 // key_is_held or read the queues, so every part sits behind `keyboard_mutex`.
 // Made once with new: the window thread may still take keys while exit runs.
@@ -21,12 +46,8 @@ struct keyboard_state {
   std::mutex mutex;                  // guards everything below
   std::vector<int32_t> held_codes;   // held_keys: codes pressed now, no duplicates
   std::vector<int32_t> held_values;  // companion value per held code (0 from the toolkit)
-  int64_t key_hit_queue[8192];       // presses as codes, releases negated; keypad with bit 32
-  int32_t key_hit_head;              // oldest entry
-  int32_t key_hit_count;             // entries waiting
-  uint8_t scan_code_queue[256];      // press and release scan codes for port reads
-  int32_t scan_head;                 // oldest byte
-  int32_t scan_count;                // bytes waiting
+  dropping_queue<int64_t, 8192> key_hits;  // presses as codes, releases negated; keypad with bit 32
+  dropping_queue<uint8_t, 256> scan_codes;  // press and release scan codes for port reads
   bool insert_lock;                  // Insert toggles it
 };
 keyboard_state& keyboard = *new keyboard_state();
@@ -81,29 +102,14 @@ int32_t key_scan_code(int32_t code) {
   return 0;
 }
 
-void key_hit_append_locked(int64_t entry) {
-  constexpr int32_t size = 8192;
-  if (keyboard.key_hit_count == size) {  // full: the oldest entry goes
-    keyboard.key_hit_head = (keyboard.key_hit_head + 1) % size;
-    --keyboard.key_hit_count;
-  }
-  keyboard.key_hit_queue[(keyboard.key_hit_head + keyboard.key_hit_count) % size] = entry;
-  ++keyboard.key_hit_count;
-}
+void key_hit_append_locked(int64_t entry) { keyboard.key_hits.push(entry); }
 
 void scan_append_locked(int32_t scan) {
   if (scan <= 0 || scan > 255) return;
-  if (keyboard.scan_count > 0) {
-    // A repeated press or release of the same key is kept once.
-    uint8_t last = keyboard.scan_code_queue[(keyboard.scan_head + keyboard.scan_count - 1) % 256];
-    if (last == scan) return;
-  }
-  if (keyboard.scan_count == 256) {
-    keyboard.scan_head = (keyboard.scan_head + 1) % 256;
-    --keyboard.scan_count;
-  }
-  keyboard.scan_code_queue[(keyboard.scan_head + keyboard.scan_count) % 256] = static_cast<uint8_t>(scan);
-  ++keyboard.scan_count;
+  // A repeated press or release of the same key is kept once.
+  const uint8_t* last = keyboard.scan_codes.newest();
+  if (last && *last == scan) return;
+  keyboard.scan_codes.push(static_cast<uint8_t>(scan));
 }
 
 // Key traps and soft-key strings: this runtime defines none, so every key goes on to
@@ -309,32 +315,25 @@ void release_held_modifiers() {
 
 int64_t key_hit_take() {
   std::lock_guard<std::mutex> guard(keyboard.mutex);
-  if (keyboard.key_hit_count == 0) return 0;
-  int64_t entry = keyboard.key_hit_queue[keyboard.key_hit_head];
-  keyboard.key_hit_head = (keyboard.key_hit_head + 1) % 8192;
-  --keyboard.key_hit_count;
+  int64_t entry = 0;
+  keyboard.key_hits.take(&entry);
   return entry;
 }
 
 int32_t scan_code_take() {
   std::lock_guard<std::mutex> guard(keyboard.mutex);
-  if (keyboard.scan_count == 0) return -1;
-  int32_t scan = keyboard.scan_code_queue[keyboard.scan_head];
-  keyboard.scan_head = (keyboard.scan_head + 1) % 256;
-  --keyboard.scan_count;
-  return scan;
+  uint8_t scan = 0;
+  return keyboard.scan_codes.take(&scan) ? scan : -1;
 }
 
 void key_hit_clear() {
   std::lock_guard<std::mutex> guard(keyboard.mutex);
-  keyboard.key_hit_head = 0;
-  keyboard.key_hit_count = 0;
+  keyboard.key_hits.clear();
 }
 
 void scan_code_clear() {
   std::lock_guard<std::mutex> guard(keyboard.mutex);
-  keyboard.scan_head = 0;
-  keyboard.scan_count = 0;
+  keyboard.scan_codes.clear();
 }
 
 void keyboard_callback(unsigned char key, int, int) {
