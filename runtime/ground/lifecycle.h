@@ -57,6 +57,8 @@ int32_t timer_wait_ms(double now);
 // Wakes the event timer thread to look at the table again: call after arming, starting or
 // stopping a timer, after its handler ran, and when shutdown begins.
 void timers_changed();
+// The event timer thread: sleeps until a timer is due, the table changes or shutdown
+// begins; it does not look at the table while nothing is armed.
 void* event_timer_thread_main(void* unused);
 
 // Start-up pieces (each safe to call again).

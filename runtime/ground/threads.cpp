@@ -137,8 +137,6 @@ int32_t timer_wait_ms(double now) {
 
 void timers_changed() { wake_all(timer_signal); }
 
-// Sleeps until a timer is due, the table changes or shutdown begins; it does not look at
-// the table while nothing is armed.
 void* event_timer_thread_main(void*) {
   while (!stop_all) {
     uint32_t ticket = wake_ticket(timer_signal);

@@ -309,7 +309,6 @@ void read_double(const char* block, int64_t* position, int64_t block_length, dou
   *target = static_cast<double>(value);
 }
 
-// A failed READ leaves the target as it was (out of DATA, or text after a closing quote).
 void read_string(const char* block, int64_t* position, int64_t block_length, rt_string* target) {
   if (pending_error) return;
   const int64_t start = *position;

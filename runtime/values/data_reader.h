@@ -16,6 +16,7 @@ void restore_data();
 long double read_numeric(const char* block, int64_t* position, int64_t block_length, uint32_t type);
 int64_t read_int64(const char* block, int64_t* position, int64_t block_length);
 uint64_t read_uint64(const char* block, int64_t* position, int64_t block_length);
+// A failed READ leaves the target as it was (out of DATA, or text after a closing quote).
 void read_string(const char* block, int64_t* position, int64_t block_length, rt_string* target);
 
 // Type word of SINGLE (floating point, 32 bits).

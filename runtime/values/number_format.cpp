@@ -153,7 +153,6 @@ rt_string* format_uint64(uint64_t value) {
   return printed_result(written, integer_text, sizeof integer_text);
 }
 
-// SINGLE: 7 significant digits, plain up to 1234567 and down to 1E-7 scale, else E notation.
 rt_string* format_single(float value) {
   const double wide = value;
   if (!std::isfinite(wide)) return non_finite_result(wide);
@@ -161,8 +160,7 @@ rt_string* format_single(float value) {
   return finish_format(wide, 7, 'E', 6, -8);
 }
 
-// DOUBLE: 16 significant digits, letter D. A 16-digit rendering ending in 9 is a binary
-// artefact (0.1 + 0.7 = 0.7999999999999999), so such values print with 15 digits.
+// A 16-digit rendering ending in 9 is a binary artefact (0.1 + 0.7 = 0.7999999999999999).
 rt_string* format_double(double value) {
   if (!std::isfinite(value)) return non_finite_result(value);
   int length = scientific_digits(value, 16);
