@@ -1,4 +1,4 @@
-// Test helpers over runtime strings: their bytes as std::string, string storage made ready once, and the fixture of tests that make strings.
+// Test helpers over runtime strings: their bytes as std::string, the storage made ready, and the string tests' fixture.
 #pragma once
 #include <gtest/gtest.h>
 
