@@ -140,7 +140,7 @@ class calculator : public window_fixture {
   }
 
   // Answers what VAL cannot hold (&H with 17 significant digits: error 6 at line 21) and
-  // finds the error box that brings up.
+  // finds the error box it brings up.
   void answer_overflow(unsigned long* box) {
     type_answer("&H123456789ABCDEF01");
     x_key(display, XK_Return);
@@ -319,8 +319,9 @@ TEST_F(calculator, MouseSelectionIsOfferedAndLeavesTheScreenAlone) {
 // A triple click takes the row; a change to a highlighted cell takes the highlight away.
 TEST_F(calculator, TripleClickTakesTheRowUntilItChanges) {
   x_click(display, window, cell_x(10), cell_y(5), 1, 3);
-  ASSERT_TRUE(wait_until([](const screen_text& s) { return s.bg[5][0] == 15 && s.bg[5][79] == 15 && s.bg[4][79] == 0; }))
-      << screen.text();
+  ASSERT_TRUE(wait_until([](const screen_text& s) {
+    return s.bg[5][0] == 15 && s.bg[5][79] == 15 && s.bg[4][79] == 0;
+  })) << screen.text();
   EXPECT_EQ(x_selection_text("primary"), trimmed(prompt));
   x_focus(display, window);
   x_type_text(display, "5");
