@@ -10,13 +10,11 @@
 
 #include "app/segment_data.cpp"
 #include "runtime/console/code_page.h"
-#include "support/x_session.h"
+#include "support/window_fixture.h"
 
 #include <X11/Xlib.h>  // after GoogleTest: its macros clash with gtest's names
 
 namespace {
-
-constexpr int hang_guard_ms = 30000;
 
 const char* const prompt = "   Eingabe der Spektralwellenlaenge: [nm] mit Dezimalpunkt:   ? ";
 const char* const result_label = "   Helligkeit Vollstfarbe: ";
@@ -103,40 +101,22 @@ std::string trimmed(const std::string& line) {
 }
 
 // One run of the calculator in the test's X server.
-class calculator : public ::testing::Test {
+class calculator : public window_fixture {
  protected:
   void SetUp() override {
-    display = x_open();
-    ASSERT_NE(display, nullptr);
+    ASSERT_NO_FATAL_FAILURE(window_fixture::SetUp());
     // Keys for the characters beyond ASCII the tests type, in place before the program
     // reads the keyboard map (a map changed while typing races with the program).
     x_map_keys(display, latin1_typed);
-    start(program_io{});
+    start_calculator(program_io{});
   }
 
   // Starts the calculator and waits for its prompt.
-  void start(const program_io& io) {
-    pid = start_program(BRIGHTNESS_EXE, {}, io);
-    ASSERT_GT(pid, 0);
-    window = x_find_window(display, "Untitled", hang_guard_ms);
-    ASSERT_NE(window, 0ul) << "the calculator's window did not appear";
+  void start_calculator(const program_io& io) {
+    ASSERT_NO_FATAL_FAILURE(start(BRIGHTNESS_EXE, {}, io));
     x_focus(display, window);
-    ASSERT_TRUE(wait_for([](const screen_text& s) { return trimmed(s.lines[5]) == trimmed(prompt); }))
+    ASSERT_TRUE(wait_until([](const screen_text& s) { return trimmed(s.lines[5]) == trimmed(prompt); }))
         << "prompt screen never appeared";
-  }
-
-  void TearDown() override {
-    if (pid > 0 && !exited) wait_exit_status(pid, 1);  // kills a run a failed test left behind
-    if (display) XCloseDisplay(display);
-  }
-
-  bool wait_for(const std::function<bool(const screen_text&)>& done) {
-    return x_wait_screen(display, window, 80, 25, done, hang_guard_ms, &screen);
-  }
-
-  int exit_status() {
-    exited = true;
-    return wait_exit_status(pid, hang_guard_ms);
   }
 
   // Types at the prompt the way a person does: the key ring holds 15 keys, so a burst
@@ -147,7 +127,7 @@ class calculator : public ::testing::Test {
       x_type_text(display, text.substr(done, 8));
       // A long answer wraps from the prompt's row onto the next one.
       std::string echoed = std::string(prompt) + text.substr(0, done + 8);
-      ASSERT_TRUE(wait_for([&](const screen_text& s) { return trimmed(s.lines[5] + s.lines[6]) == trimmed(echoed); }))
+      ASSERT_TRUE(wait_until([&](const screen_text& s) { return trimmed(s.lines[5] + s.lines[6]) == trimmed(echoed); }))
           << "the echo of " << text.substr(0, done + 8) << " never appeared";
     }
   }
@@ -156,21 +136,23 @@ class calculator : public ::testing::Test {
   void answer(const std::string& text) {
     type_answer(text);
     x_key(display, XK_Return);
-    ASSERT_TRUE(wait_for([](const screen_text& s) { return s.lines[24].rfind("Press any key to continue", 0) == 0; }))
-        << "END's prompt never appeared";
+    ASSERT_TRUE(wait_for_end_prompt()) << "END's prompt never appeared";
+  }
+
+  // Answers what VAL cannot hold (&H with 17 significant digits: error 6 at line 21) and
+  // finds the error box it brings up.
+  void answer_overflow(unsigned long* box) {
+    type_answer("&H123456789ABCDEF01");
+    x_key(display, XK_Return);
+    *box = x_find_window(display, "Unhandled Error #6 - brightness", timeout_ms);
+    if (*box == 0) x_read_screen(display, window, 80, 25, &screen);
+    ASSERT_NE(*box, 0ul) << "no error dialog; the screen shows:\n" << screen.text();
   }
 
   void press_key_and_expect_exit() {
-    x_focus(display, window);
-    x_key(display, XK_space);
+    press(window, XK_space);
     EXPECT_EQ(exit_status(), 0);
   }
-
-  Display* display = nullptr;
-  pid_t pid = -1;
-  bool exited = false;
-  unsigned long window = 0;
-  screen_text screen;
 };
 
 TEST_F(calculator, PromptScreenShowsBannerAndPrompt) {
@@ -205,15 +187,14 @@ void PrintTo(const display_case& c, std::ostream* out) { *out << c.name; }
 class calculator_displays : public calculator, public ::testing::WithParamInterface<display_case> {
  protected:
   void SetUp() override {
-    display = x_open();
-    ASSERT_NE(display, nullptr);
+    ASSERT_NO_FATAL_FAILURE(window_fixture::SetUp());
     x_set_root_resources(display, GetParam().resources);
     program_io io;
     if (GetParam().gdk_scale)
       io.set_env.push_back(std::string("GDK_SCALE=") + GetParam().gdk_scale);
     else
       io.unset_env.push_back("GDK_SCALE");
-    start(io);
+    start_calculator(io);
   }
   void TearDown() override {
     if (display) x_set_root_resources(display, "");
@@ -281,18 +262,13 @@ TEST(calculator_expectations, BoundaryUsesTheLowerSegmentAndOutsideIsZero) {
   EXPECT_EQ(basic_text(0.6), " .6");
 }
 
-// An answer VAL cannot hold: &H with 17 significant digits is error 6 at line 21.
 TEST_F(calculator, OverflowErrorYesGoesOnWithZero) {
-  type_answer("&H123456789ABCDEF01");
-  x_key(display, XK_Return);
-  unsigned long box = x_find_window(display, "Unhandled Error #6 - brightness", hang_guard_ms);
-  if (box == 0) x_read_screen(display, window, 80, 25, &screen);
-  ASSERT_NE(box, 0ul) << "no error dialog; the screen shows:\n" << screen.text();
+  unsigned long box = 0;
+  ASSERT_NO_FATAL_FAILURE(answer_overflow(&box));
   EXPECT_EQ(x_read_box_text(display, box).rfind("Line: 21 (in main module)\nOverflow\nContinue?", 0), 0u);
-  x_focus(display, box);
-  x_key(display, XK_Return);  // Yes is the default button
+  press(box, XK_Return);  // Yes is the default button
   x_focus(display, window);
-  ASSERT_TRUE(wait_for([](const screen_text& s) { return s.lines[24].rfind("Press any key to continue", 0) == 0; }));
+  ASSERT_TRUE(wait_for_end_prompt());
   // The answer took two rows, so everything after it stands one row lower.
   EXPECT_EQ(trimmed(screen.lines[8]), std::string(result_label) + " 0");
   EXPECT_EQ(trimmed(screen.lines[10]), farewell);
@@ -300,13 +276,9 @@ TEST_F(calculator, OverflowErrorYesGoesOnWithZero) {
 }
 
 TEST_F(calculator, OverflowErrorNoEndsTheProgram) {
-  type_answer("&H123456789ABCDEF01");
-  x_key(display, XK_Return);
-  unsigned long box = x_find_window(display, "Unhandled Error #6 - brightness", hang_guard_ms);
-  if (box == 0) x_read_screen(display, window, 80, 25, &screen);
-  ASSERT_NE(box, 0ul) << "no error dialog; the screen shows:\n" << screen.text();
-  x_focus(display, box);
-  x_type_text(display, "n");
+  unsigned long box = 0;
+  ASSERT_NO_FATAL_FAILURE(answer_overflow(&box));
+  press(box, XK_n);
   EXPECT_EQ(exit_status(), 0);
 }
 
@@ -324,21 +296,21 @@ TEST_F(calculator, MouseSelectionIsOfferedAndLeavesTheScreenAlone) {
 
   // A double click takes the word "84.12" (columns 28 to 32 of the result row).
   x_click(display, window, cell_x(30), cell_y(7), 1, 2);
-  ASSERT_TRUE(wait_for([&](const screen_text& s) { return highlighted(s, 7, 28, 32); })) << screen.text();
+  ASSERT_TRUE(wait_until([&](const screen_text& s) { return highlighted(s, 7, 28, 32); })) << screen.text();
   EXPECT_EQ(screen.text(), before.text());
   EXPECT_EQ(x_selection_text("primary"), "84.12");
   EXPECT_EQ(x_selection_text("clipboard"), "84.12");
 
   // A drag over the banner row takes the row without its trailing blanks.
   x_drag(display, window, cell_x(0), cell_y(1), cell_x(79), cell_y(1));
-  ASSERT_TRUE(wait_for([&](const screen_text& s) { return highlighted(s, 1, 0, 79); })) << screen.text();
+  ASSERT_TRUE(wait_until([&](const screen_text& s) { return highlighted(s, 1, 0, 79); })) << screen.text();
   const std::string banner = " ******* Interpolation Vollstfarbenhelligkeit nach Korlu *******";
   EXPECT_EQ(x_selection_text("primary"), banner);
   EXPECT_EQ(x_selection_text("clipboard"), banner);
 
   // A click without a drag takes the highlight away; the offered text stays.
   x_click(display, window, cell_x(40), cell_y(15));
-  ASSERT_TRUE(wait_for([&](const screen_text& s) { return highlighted(s, -1, 0, -1); })) << screen.text();
+  ASSERT_TRUE(wait_until([&](const screen_text& s) { return highlighted(s, -1, 0, -1); })) << screen.text();
   EXPECT_EQ(screen.text(), before.text());
   EXPECT_EQ(x_selection_text("primary"), banner);
   press_key_and_expect_exit();
@@ -347,12 +319,13 @@ TEST_F(calculator, MouseSelectionIsOfferedAndLeavesTheScreenAlone) {
 // A triple click takes the row; a change to a highlighted cell takes the highlight away.
 TEST_F(calculator, TripleClickTakesTheRowUntilItChanges) {
   x_click(display, window, cell_x(10), cell_y(5), 1, 3);
-  ASSERT_TRUE(wait_for([](const screen_text& s) { return s.bg[5][0] == 15 && s.bg[5][79] == 15 && s.bg[4][79] == 0; }))
-      << screen.text();
+  ASSERT_TRUE(wait_until([](const screen_text& s) {
+    return s.bg[5][0] == 15 && s.bg[5][79] == 15 && s.bg[4][79] == 0;
+  })) << screen.text();
   EXPECT_EQ(x_selection_text("primary"), trimmed(prompt));
   x_focus(display, window);
   x_type_text(display, "5");
-  EXPECT_TRUE(wait_for([](const screen_text& s) {
+  EXPECT_TRUE(wait_until([](const screen_text& s) {
     return trimmed(s.lines[5]) == std::string(prompt) + "5" && s.bg[5][0] == 0 && s.bg[5][79] == 0;
   })) << screen.text();
   x_send_close(display, window);
@@ -363,8 +336,7 @@ TEST_F(calculator, TripleClickTakesTheRowUntilItChanges) {
 TEST_F(calculator, RightClickPastesTheClipboardAsAnAnswer) {
   ASSERT_TRUE(x_set_selection("clipboard", "550\n"));
   x_click(display, window, cell_x(40), cell_y(12), 3);
-  ASSERT_TRUE(wait_for([](const screen_text& s) { return s.lines[24].rfind("Press any key to continue", 0) == 0; }))
-      << screen.text();
+  ASSERT_TRUE(wait_for_end_prompt()) << screen.text();
   EXPECT_EQ(trimmed(screen.lines[7]), "   Helligkeit Vollstfarbe:  84.12");
   press_key_and_expect_exit();
 }
@@ -391,7 +363,7 @@ TEST_P(calculator_entry, AnswerRowShowsWhatInputLetThrough) {
     x_type_text(display, c.text);
   }
   const std::string expected = trimmed(std::string(prompt) + screen_codes(c.shown));
-  EXPECT_TRUE(wait_for([&](const screen_text& s) { return trimmed(s.lines[5]) == expected; }))
+  EXPECT_TRUE(wait_until([&](const screen_text& s) { return trimmed(s.lines[5]) == expected; }))
       << "the answer row shows: " << trimmed(screen.lines[5]);
   x_send_close(display, window);
   EXPECT_EQ(exit_status(), 0);

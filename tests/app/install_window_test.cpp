@@ -9,15 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "support/x_session.h"
+#include "support/window_fixture.h"
 
 #include <X11/Xatom.h>  // after GoogleTest: Xlib's macros clash with gtest's names
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 namespace {
-
-constexpr int hang_guard_ms = 30000;
 
 // What an install puts in place, relative to the prefix.
 const char* const installed_files[] = {
@@ -75,11 +73,14 @@ std::vector<unsigned long> cardinals(Display* display, Window window, const char
   return items;
 }
 
+class installed : public window_fixture {
+ protected:
+  void run_installed(const std::string& program);
+};
+
 // Starts the installed program from a folder other than its own, checks what its window
 // tells the desktop, answers 550, reads 84.12 and ends it with a key.
-void run_installed(const std::string& program) {
-  Display* display = x_open();
-  ASSERT_NE(display, nullptr);
+void installed::run_installed(const std::string& program) {
   // The test stands in for a window manager until the program's first map: the map then
   // arrives here as a request, and the identity must already be on the window.
   Window root = DefaultRootWindow(display);
@@ -87,10 +88,8 @@ void run_installed(const std::string& program) {
   XSync(display, False);
   program_io io;
   io.working_directory = fresh_directory("elsewhere");
-  pid_t pid = start_program(program, {}, io);
-  ASSERT_GT(pid, 0);
-  Window window = 0;
-  for (int waited = 0; !window && waited < hang_guard_ms;) {
+  ASSERT_NO_FATAL_FAILURE(start_process(program, {}, io));
+  for (int waited = 0; !window && waited < timeout_ms;) {
     if (!XPending(display)) {
       usleep(10000);
       waited += 10;
@@ -108,7 +107,6 @@ void run_installed(const std::string& program) {
       window = event.xmaprequest.window;
     }
   }
-  if (!window) wait_exit_status(pid, 1);  // ends the run
   ASSERT_NE(window, 0ul) << "the installed program never mapped a window";
 
   XClassHint class_hint;
@@ -127,24 +125,20 @@ void run_installed(const std::string& program) {
   XMapWindow(display, window);
   XSync(display, False);
 
-  screen_text screen;
   auto shows = [&](int row, const std::string& text) {
-    return x_wait_screen(display, window, 80, 25, [&](const screen_text& s) { return s.lines[row].find(text) != std::string::npos; },
-                         hang_guard_ms, &screen);
+    return wait_until([&](const screen_text& s) { return s.lines[row].find(text) != std::string::npos; });
   };
   EXPECT_TRUE(shows(5, "[nm]")) << screen.text();
   x_focus(display, window);
   x_type_text(display, "550\n");
   EXPECT_TRUE(shows(7, "Helligkeit Vollstfarbe:  84.12")) << screen.text();
   EXPECT_TRUE(shows(24, "Press any key to continue")) << screen.text();
-  x_focus(display, window);
-  x_key(display, XK_space);
-  EXPECT_EQ(wait_exit_status(pid, hang_guard_ms), 0);
+  press(window, XK_space);
+  EXPECT_EQ(exit_status(), 0);
   shell("rm -rf '" + io.working_directory + "'");
-  XCloseDisplay(display);
 }
 
-TEST(installed, RunsFromATemporaryPrefix) {
+TEST_F(installed, RunsFromATemporaryPrefix) {
   std::string prefix = fresh_directory("prefix");
   command_result install = shell(std::string(CMAKE_EXE) + " --install " BUILD_DIR " --prefix '" + prefix + "'");
   ASSERT_EQ(install.status, 0) << install.output;
@@ -153,7 +147,7 @@ TEST(installed, RunsFromATemporaryPrefix) {
   shell("rm -rf '" + prefix + "'");
 }
 
-TEST(installed, DebianPackageHasItsFilesAndDependsPassesLintianAndRuns) {
+TEST_F(installed, DebianPackageHasItsFilesAndDependsPassesLintianAndRuns) {
   command_result build = shell(std::string(CMAKE_EXE) + " --build " BUILD_DIR " --target package");
   ASSERT_EQ(build.status, 0) << build.output;
 

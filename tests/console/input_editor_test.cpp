@@ -66,21 +66,19 @@ std::string row_text(int32_t row) {
   return text;
 }
 
-class input_editor_fixture : public ::testing::Test {
+class input_editor_fixture : public strings_test {
  protected:
   void SetUp() override {
-    string_storage_init();
+    strings_test::SetUp();
     key_buffer_startup();
     screen_startup();
     clear_key_buffers(0, 0);
-    pending_error = 0;
     stop_all = 0;
     auto_display = 1;
-    mark_ = temp_count;
   }
   void TearDown() override {
-    string_release_temporaries(mark_, 0);
-    EXPECT_EQ(temp_count, mark_) << "the editor left temporaries behind";
+    strings_test::TearDown();
+    EXPECT_EQ(temp_count, mark) << "the editor left temporaries behind";
   }
 
   static void locate(int32_t row, int32_t col) { cursor_locate(row, col, 0, 0, 0, 3); }
@@ -102,8 +100,6 @@ class input_editor_fixture : public ::testing::Test {
     string_free(destination);
     return result;
   }
-
-  uint32_t mark_ = 0;
 };
 
 TEST_F(input_editor_fixture, wavelength_line_is_stored_and_the_cursor_moves_down) {

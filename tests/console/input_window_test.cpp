@@ -5,60 +5,37 @@
 
 #include <string>
 
-#include "support/x_session.h"
+#include "support/window_fixture.h"
 
 #include <X11/Xlib.h>
 
 namespace {
 
-const std::string program = std::string(TEST_PROGRAM_DIR) + "/input_echo";
-constexpr int timeout_ms = 30000;
-
-class input_window : public ::testing::Test {
+class input_window : public window_fixture {
  protected:
   void SetUp() override {
-    display = x_open();
-    ASSERT_NE(display, nullptr);
-    pid = start_program(program);
-    ASSERT_GT(pid, 0);
-    window = x_find_window(display, "Untitled", timeout_ms);
-    ASSERT_NE(window, 0u);
+    ASSERT_NO_FATAL_FAILURE(window_fixture::SetUp());
+    ASSERT_NO_FATAL_FAILURE(start(test_program("input_echo")));
     ASSERT_TRUE(wait_until([](const screen_text& s) { return s.trimmed(0) == "Name?"; }))
-        << "no prompt:\n" << last.text();
+        << "no prompt:\n" << screen.text();
     x_focus(display, window);
-  }
-  void TearDown() override {
-    if (pid > 0) wait_exit_status(pid, 1);  // kills and reaps a program still running
-    if (display) XCloseDisplay(display);
-  }
-
-  bool wait_until(const std::function<bool(const screen_text&)>& done) {
-    return x_wait_screen(display, window, 80, 25, done, timeout_ms, &last);
   }
 
   // The end prompt, then one key: the program must end with status 0.
   void expect_orderly_end() {
-    ASSERT_TRUE(wait_until([](const screen_text& s) { return s.trimmed(24) == "Press any key to continue"; }))
-        << last.text();
-    x_focus(display, window);
-    x_key(display, XK_space);
-    EXPECT_EQ(wait_exit_status(pid, timeout_ms), 0);
-    pid = -1;
+    ASSERT_TRUE(wait_for_end_prompt()) << screen.text();
+    press(window, XK_space);
+    EXPECT_EQ(exit_status(), 0);
   }
-
-  Display* display = nullptr;
-  unsigned long window = 0;
-  pid_t pid = -1;
-  screen_text last;
 };
 
 TEST_F(input_window, typed_line_with_backspace_and_tab_is_echoed_and_stored) {
   x_type_text(display, "Hellx\bo\tWorld");
   ASSERT_TRUE(wait_until([](const screen_text& s) { return s.trimmed(0) == "Name? Hello   World"; }))
-      << last.text();
+      << screen.text();
   x_type_text(display, "\n");
-  ASSERT_TRUE(wait_until([](const screen_text& s) { return s.trimmed(1) == "Hello   World"; })) << last.text();
-  EXPECT_EQ(last.trimmed(0), "Name? Hello   World");
+  ASSERT_TRUE(wait_until([](const screen_text& s) { return s.trimmed(1) == "Hello   World"; })) << screen.text();
+  EXPECT_EQ(screen.trimmed(0), "Name? Hello   World");
   expect_orderly_end();
 }
 
@@ -68,8 +45,8 @@ TEST_F(input_window, navigation_keys_do_nothing_and_shifted_keys_type) {
   x_type_text(display, "!\"x");
   x_key(display, XK_c, {XK_Control_L});  // Ctrl+C is character 3, which the echo shows as its glyph
   x_type_text(display, "\b\n");
-  ASSERT_TRUE(wait_until([](const screen_text& s) { return s.trimmed(1) == "A1!\"x"; })) << last.text();
-  EXPECT_EQ(last.trimmed(0), "Name? A1!\"x");
+  ASSERT_TRUE(wait_until([](const screen_text& s) { return s.trimmed(1) == "A1!\"x"; })) << screen.text();
+  EXPECT_EQ(screen.trimmed(0), "Name? A1!\"x");
   expect_orderly_end();
 }
 
@@ -81,11 +58,11 @@ TEST_F(input_window, burst_of_200_keys_is_echoed_and_stored_whole) {
   std::string echo = "Name? " + typed;  // 206 characters over three rows
   ASSERT_TRUE(wait_until([&](const screen_text& s) {
     return s.lines[0] == echo.substr(0, 80) && s.lines[1] == echo.substr(80, 80) && s.trimmed(2) == echo.substr(160);
-  })) << last.text();
+  })) << screen.text();
   x_type_text(display, "\n");
   ASSERT_TRUE(wait_until([&](const screen_text& s) {
     return s.lines[3] == typed.substr(0, 80) && s.lines[4] == typed.substr(80, 80) && s.trimmed(5) == typed.substr(160);
-  })) << last.text();
+  })) << screen.text();
   expect_orderly_end();
 }
 

@@ -3,14 +3,11 @@
 
 #include <string>
 
-#include "support/x_session.h"
+#include "support/window_fixture.h"
 
 #include <X11/Xlib.h>  // after GoogleTest: its macros clash with gtest's names
 
 namespace {
-
-const std::string program = std::string(TEST_PROGRAM_DIR) + "/print_colors";
-constexpr int timeout_ms = 30000;
 
 struct colored_text {
   int row;
@@ -19,21 +16,13 @@ struct colored_text {
   int fg, bg;
 };
 
-TEST(print_window, text_shows_in_its_colours_and_blinks) {
-  Display* display = x_open();
-  ASSERT_NE(display, nullptr);
-  pid_t pid = start_program(program);
-  ASSERT_GT(pid, 0);
-  unsigned long window = x_find_window(display, "Untitled", timeout_ms);
-  ASSERT_NE(window, 0u);
-  screen_text screen;
-  ASSERT_TRUE(x_wait_screen(
-      display, window, 80, 25,
-      [](const screen_text& s) {
-        return s.trimmed(24) == "Press any key to continue" && s.lines[3].rfind("Blinking red on grey", 0) == 0;
-      },
-      timeout_ms, &screen))
-      << screen.text();
+class print_window : public window_fixture {};
+
+TEST_F(print_window, text_shows_in_its_colours_and_blinks) {
+  ASSERT_NO_FATAL_FAILURE(start(test_program("print_colors")));
+  ASSERT_TRUE(wait_until([](const screen_text& s) {
+    return s.trimmed(24) == "Press any key to continue" && s.lines[3].rfind("Blinking red on grey", 0) == 0;
+  })) << screen.text();
 
   const colored_text expected[] = {
       {0, 0, "Yellow on blue", 14, 1},
@@ -56,19 +45,13 @@ TEST(print_window, text_shows_in_its_colours_and_blinks) {
   EXPECT_EQ(screen.bg[0][40], 0);
 
   // Blinking characters vanish into their background in the other blink phase.
-  ASSERT_TRUE(x_wait_screen(
-      display, window, 80, 25, [](const screen_text& s) { return s.lines[3].rfind("        ", 0) == 0 && s.bg[3][0] == 7; },
-      timeout_ms, &screen))
+  ASSERT_TRUE(wait_until([](const screen_text& s) { return s.lines[3].rfind("        ", 0) == 0 && s.bg[3][0] == 7; }))
       << "the blinking line never vanished:\n" << screen.text();
-  ASSERT_TRUE(x_wait_screen(
-      display, window, 80, 25, [](const screen_text& s) { return s.lines[3].rfind("Blinking", 0) == 0; }, timeout_ms,
-      &screen))
+  ASSERT_TRUE(wait_until([](const screen_text& s) { return s.lines[3].rfind("Blinking", 0) == 0; }))
       << "the blinking line never came back";
 
-  x_focus(display, window);
-  x_key(display, XK_space);
-  EXPECT_EQ(wait_exit_status(pid, timeout_ms), 0);
-  XCloseDisplay(display);
+  press(window, XK_space);
+  EXPECT_EQ(exit_status(), 0);
 }
 
 }  // namespace

@@ -9,22 +9,11 @@
 #include "runtime/values/arrays.h"
 #include "runtime/values/strings.h"
 #include "runtime/ground/lifecycle.h"
+#include "support/runtime_strings.h"
 
 namespace {
 
-class Arrays : public ::testing::Test {
- protected:
-  void SetUp() override {
-    set_fpu_mode();
-    string_storage_init();
-    pending_error = 0;
-    event_pending = 0;
-  }
-  void TearDown() override {
-    pending_error = 0;
-    event_pending = 0;
-  }
-};
+using Arrays = strings_test;
 
 // Declared first: it relies on being the first lock this process makes.
 TEST_F(Arrays, LockIdsStartAtTheFixedBaseAndCountUp) {

@@ -11,6 +11,7 @@
 #include "runtime/values/data_reader.h"
 #include "runtime/values/strings.h"
 #include "runtime/ground/lifecycle.h"
+#include "support/runtime_strings.h"
 
 namespace {
 
@@ -112,19 +113,7 @@ std::string block_from_rows() {
   return text;
 }
 
-class DataBlock : public ::testing::Test {
- protected:
-  void SetUp() override {
-    set_fpu_mode();
-    string_storage_init();
-    pending_error = 0;
-    event_pending = 0;
-  }
-  void TearDown() override {
-    pending_error = 0;
-    event_pending = 0;
-  }
-};
+using DataBlock = strings_test;
 
 TEST_F(DataBlock, TextMatchesTheTable) {
   const std::string expected = block_from_rows();

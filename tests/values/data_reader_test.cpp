@@ -33,23 +33,12 @@ struct exact_block {
   int64_t length;
 };
 
-class DataReader : public ::testing::Test {
+class DataReader : public strings_test {
  protected:
-  void SetUp() override {
-    set_fpu_mode();
-    string_storage_init();
-    mark_ = temp_count;
-    clear_error();
-  }
-  void TearDown() override {
-    string_release_temporaries(mark_, 0);
-    clear_error();
-  }
   static void clear_error() {
     pending_error = 0;
     event_pending = 0;
   }
-  uint32_t mark_ = 0;
 };
 
 struct numeric_case {

@@ -14,6 +14,8 @@
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
 
+#include "support/runtime_strings.h"
+
 namespace {
 
 std::string text_of(rt_string* s) {
@@ -22,19 +24,12 @@ std::string text_of(rt_string* s) {
   return text;
 }
 
-class NumberFormat : public ::testing::Test {
+class NumberFormat : public strings_test {
  protected:
-  void SetUp() override {
-    string_storage_init();
-    mark_ = temp_count;
-    pending_error = 0;
-    event_pending = 0;
-  }
   void TearDown() override {
-    string_release_temporaries(mark_, 0);
     EXPECT_EQ(pending_error, 0u) << "formatting never raises errors";
+    strings_test::TearDown();
   }
-  uint32_t mark_ = 0;
 };
 
 struct float_case {
@@ -246,7 +241,7 @@ TEST_F(NumberFormat, RandomValuesMatchPrintfForms) {
     if (std::isfinite(f)) {
       EXPECT_EQ(text_of(format_single(f)), printf_form(f, 7, false, 'E', 6, -8)) << f;
     }
-    string_release_temporaries(mark_, 0);
+    string_release_temporaries(mark, 0);
   }
 }
 

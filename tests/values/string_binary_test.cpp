@@ -11,24 +11,13 @@
 #include "runtime/values/string_storage.h"
 #include "runtime/values/strings.h"
 
+#include "support/runtime_strings.h"
+
 namespace {
 
 std::vector<uint8_t> bytes_of(const rt_string* s) { return std::vector<uint8_t>(s->chars, s->chars + s->len); }
 
-class StringBinary : public ::testing::Test {
- protected:
-  void SetUp() override {
-    string_storage_init();
-    pending_error = 0;
-    mark = temp_count;
-  }
-  void TearDown() override {
-    string_release_temporaries(mark, 0);
-    EXPECT_TRUE(string_heap_check());
-    pending_error = 0;
-  }
-  uint32_t mark = 1;
-};
+using StringBinary = strings_test;
 
 TEST_F(StringBinary, IntegersRoundTripLittleEndian) {
   EXPECT_EQ(bytes_of(string_mk_int16(0x1234)), (std::vector<uint8_t>{0x34, 0x12}));

@@ -29,27 +29,23 @@ void expect_descriptor(const rt_string* s) {
   EXPECT_EQ(u16_at(s->cmem_descriptor + 2), static_cast<uint32_t>(s->chars - cmem_area));
 }
 
-class StringCmem : public ::testing::Test {
+class StringCmem : public strings_test {
  protected:
   void SetUp() override {
-    string_storage_init();
-    pending_error = 0;
-    mark = temp_count;
+    strings_test::SetUp();
     saved_top = cmem_top;
   }
   void TearDown() override {
-    string_release_temporaries(mark, 0);
+    strings_test::TearDown();
     for (rt_string* v : variables) string_free(v);
     cmem_top = saved_top;  // as a routine does at its exit
     EXPECT_TRUE(string_heap_check());
-    pending_error = 0;
   }
   rt_string* variable() {
     rt_string* v = string_new_cmem(0, false);
     variables.push_back(v);
     return v;
   }
-  uint32_t mark = 1;
   uint32_t saved_top = 0;
   std::vector<rt_string*> variables;
 };

@@ -15,20 +15,12 @@ namespace {
 
 rt_string* literal(const char* text) { return string_from_text(text); }
 
-class StringCore : public ::testing::Test {
+class StringCore : public strings_test {
  protected:
   void SetUp() override {
-    string_storage_init();
-    pending_error = 0;
-    mark = temp_count;
+    strings_test::SetUp();
     ASSERT_TRUE(string_heap_check());
   }
-  void TearDown() override {
-    string_release_temporaries(mark, 0);
-    EXPECT_TRUE(string_heap_check());
-    pending_error = 0;
-  }
-  uint32_t mark = 1;
 };
 
 TEST_F(StringCore, InitTwiceKeepsPermanentStrings) {

@@ -20,19 +20,12 @@ rt_string* temp_of(const std::string& text) {
 }
 
 // A permanent variable holding text (freed by the fixture).
-class StringFunctions : public ::testing::Test {
+class StringFunctions : public strings_test {
  protected:
-  void SetUp() override {
-    string_storage_init();
-    pending_error = 0;
-    mark = temp_count;
-  }
   void TearDown() override {
     for (rt_string* v : variables) string_free(v);
-    string_release_temporaries(mark, 0);
+    strings_test::TearDown();
     EXPECT_EQ(temp_count, mark);
-    EXPECT_TRUE(string_heap_check());
-    pending_error = 0;
   }
   rt_string* variable(const std::string& text) {
     rt_string* v = string_new(0, false);
@@ -40,7 +33,6 @@ class StringFunctions : public ::testing::Test {
     variables.push_back(v);
     return v;
   }
-  uint32_t mark = 1;
   std::vector<rt_string*> variables;
 };
 

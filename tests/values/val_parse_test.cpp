@@ -12,28 +12,16 @@
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
 #include "runtime/ground/lifecycle.h"
+#include "support/runtime_strings.h"
 
 namespace {
 
-class Val : public ::testing::Test {
+class Val : public strings_test {
  protected:
-  void SetUp() override {
-    set_fpu_mode();  // the program thread's x87 mode
-    string_storage_init();
-    mark_ = temp_count;
-    pending_error = 0;
-    event_pending = 0;
-  }
-  void TearDown() override {
-    string_release_temporaries(mark_, 0);
-    pending_error = 0;
-    event_pending = 0;
-  }
   // VAL of a text that stays alive for the call (the string record points into it).
   long double val(const std::string& text) {
     return string_val(string_from_text_len(text.data(), static_cast<int32_t>(text.size())));
   }
-  uint32_t mark_ = 0;
 };
 
 struct val_case {
@@ -124,7 +112,7 @@ TEST_F(Val, RandomDecimalsMatchStrtold) {
     digits.insert(random() % (digits.size() + 1), ".");
     const std::string text = (random() % 2 ? "-" : "") + digits + "E" + std::to_string(static_cast<int>(random() % 81) - 40);
     EXPECT_EQ(val(text), std::strtold(text.c_str(), nullptr)) << text;
-    string_release_temporaries(mark_, 0);
+    string_release_temporaries(mark, 0);
   }
 }
 

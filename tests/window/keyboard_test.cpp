@@ -14,6 +14,7 @@
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/frame_presenter.h"
+#include "support/runtime_strings.h"
 
 namespace {
 
@@ -22,15 +23,18 @@ using key_pair = std::pair<int, int>;  // character, scan code as they sit in th
 std::string ext(int scan) { return std::string(1, '\0') + static_cast<char>(scan); }
 std::string chr(int c) { return std::string(1, static_cast<char>(c)); }
 
-class keyboard_fixture : public ::testing::Test {
+class keyboard_fixture : public strings_test {
  protected:
   void SetUp() override {
-    string_storage_init();
+    strings_test::SetUp();
     key_buffer_startup();
     release_all();
     clear_key_buffers(0, 0);
   }
-  void TearDown() override { release_all(); }
+  void TearDown() override {
+    release_all();
+    strings_test::TearDown();
+  }
 
   static void release_all() {
     for (int32_t code : {key_left_shift, key_right_shift, key_left_ctrl, key_right_ctrl, key_left_alt,

@@ -19,7 +19,7 @@
 #include "runtime/console/fonts.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/message_box.h"
-#include "support/x_session.h"
+#include "support/window_fixture.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -232,17 +232,7 @@ struct box_case {
   int expected;
 };
 
-class MessageBox : public ::testing::Test {
- protected:
-  void SetUp() override {
-    display = x_open();
-    ASSERT_NE(display, nullptr);
-  }
-  void TearDown() override {
-    if (display) XCloseDisplay(display);
-  }
-  Display* display = nullptr;
-};
+class MessageBox : public window_fixture {};
 
 TEST_F(MessageBox, AnswersKeysClicksAndTheCloseMessage) {
   const box_case cases[] = {

@@ -16,6 +16,7 @@
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/frame_builder.h"
 #include "runtime/window/frame_presenter.h"
+#include "support/text_page.h"
 
 // The OpenGL driver keeps blocks until the process ends; the sanitizer build should not
 // count those as this program's leaks.
@@ -23,42 +24,11 @@ extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 namespace {
 
-constexpr uint32_t black = 0xFF000000, blue = 0xFF0000AA, grey = 0xFFAAAAAA, yellow = 0xFFFFFF55,
-                   white = 0xFFFFFFFF, red = 0xFFAA0000;
+constexpr uint32_t black = text_colours[0], blue = text_colours[1], yellow = text_colours[14], white = text_colours[15],
+                   red = text_colours[4];
 
-// A hand-made 80x25 page, blue background, a yellow full block in the top-left cell.
-struct window_page {
-  screen_image image{};
-  std::vector<uint8_t> cells = std::vector<uint8_t>(80 * 25 * 2);
-  uint32_t palette[256];
-  window_page() {
-    for (uint32_t& entry : palette) entry = black;
-    palette[1] = blue;
-    palette[4] = red;
-    palette[7] = grey;
-    palette[14] = yellow;
-    palette[15] = white;
-    for (size_t i = 0; i < cells.size(); i += 2) {
-      cells[i] = ' ';
-      cells[i + 1] = 0x17;
-    }
-    cells[0] = 219;
-    cells[1] = 0x1E;
-    image.in_use = 1;
-    image.is_text = 1;
-    image.width = 80;
-    image.height = 25;
-    image.font_id = 16;
-    image.cursor_col = 1;
-    image.cursor_row = 1;
-    image.cursor_start_line = 4;
-    image.cursor_end_line = 4;
-    image.buffer = cells.data();
-    image.palette = palette;
-  }
-};
-
-window_page& page = *new window_page;
+// An 80x25 page of blanks on blue, a yellow full block in the top-left cell (made in SetUpTestSuite).
+test_page& page = *new test_page;
 
 // Runs the toolkit's loop for a while, redrawing on every pass, until `done` holds.
 bool pump_until(const std::function<bool()>& done, int passes = 300) {
@@ -95,7 +65,8 @@ class PresenterWindow : public ::testing::Test {
   static void SetUpTestSuite() {
     fonts_startup();
     renderer_reset();
-    visual_page.store(&page.image);
+    page.make(80, 25, 16, 0x17);
+    page.put(0, 0, 219, 0x1E);
     int argc = 1;
     char name[] = "presenter_window_test";
     char* argv[] = {name, nullptr};
@@ -129,13 +100,11 @@ TEST_F(PresenterWindow, FrameShowsTheCells) {
 }
 
 TEST_F(PresenterWindow, ChangedCellReachesTheWindow) {
-  page.cells[2 * 81] = 219;
-  page.cells[2 * 81 + 1] = 0x04;  // red block in row 2, column 2
+  page.put(1, 1, 219, 0x04);  // red block in row 2, column 2
   build_frame();
   EXPECT_TRUE(pump_until([] { return screen_pixel(8 + 4, 16 + 4) == red; }));
   EXPECT_EQ(screen_pixel(16 + 4, 16 + 4), blue);
-  page.cells[2 * 81] = ' ';
-  page.cells[2 * 81 + 1] = 0x17;
+  page.put(1, 1, ' ', 0x17);
   build_frame();
   EXPECT_TRUE(pump_until([] { return screen_pixel(8 + 4, 16 + 4) == blue; }));
 }
