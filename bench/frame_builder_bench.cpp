@@ -10,34 +10,20 @@
 #include "runtime/window/frame_builder.h"
 #include "runtime/window/frame_presenter.h"
 #include "runtime/window/window.h"
+#include "tests/support/text_page.h"
 
 namespace {
 
 // An 80x25 page of mixed text, built by hand, shown as the visual page.
-struct bench_page {
-  screen_image image{};
-  std::vector<uint8_t> cells = std::vector<uint8_t>(80 * 25 * 2);
-  uint32_t palette[256];
+struct bench_page : test_page {
   bench_page() {
     fonts_startup();
-    for (int i = 0; i < 256; ++i) palette[i] = 0xFF000000u | uint32_t(i * 0x010101);
+    make(80, 25, 16);
     for (size_t i = 0; i < cells.size(); i += 2) {
       cells[i] = uint8_t(32 + (i / 2) % 95);
       cells[i + 1] = uint8_t((i / 2) % 127 + 1);
     }
-    image.in_use = 1;
-    image.is_text = 1;
-    image.width = 80;
-    image.height = 25;
-    image.font_id = 16;
-    image.cursor_col = 1;
-    image.cursor_row = 1;
     image.cursor_visible = 1;
-    image.cursor_start_line = 4;
-    image.cursor_end_line = 4;
-    image.buffer = cells.data();
-    image.palette = palette;
-    visual_page.store(&image);
     renderer_reset();
   }
 };
