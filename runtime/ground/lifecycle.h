@@ -1,4 +1,4 @@
-// Process lifecycle: start-up, the threads, END, the shutdown and the timer table.
+// Process lifecycle: the program's settings and command line, threads and sleeping, the process's exit, and the timer table.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -26,8 +26,9 @@ void sleep_ms(uint32_t milliseconds);
 void set_fpu_mode();
 void on_arithmetic_signal(int signal_number);
 void install_arithmetic_signal_handler();
-// Ends the process from any thread. With a window, a thread other than the window thread
-// hands the exit to the window thread (exit while it is inside OpenGL crashes the driver).
+// Ends the process from any thread (the window side defines it). With a window, a thread
+// other than the window thread hands the exit to the window thread (exit while it is
+// inside OpenGL crashes the driver).
 [[noreturn]] void exit_process(int32_t status);
 // Closes the program's open handles; none exist in this runtime (files and devices have no
 // handles here), so it only keeps a pending error in place.
