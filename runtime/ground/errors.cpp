@@ -24,7 +24,6 @@ int32_t checks_suspended = 0;
 int32_t assertions_enabled = 0;
 rt_string* program_title = nullptr;
 
-
 namespace {
 
 struct error_entry {

@@ -134,7 +134,6 @@ int show_error_box(const char* message, const char* title, const char* dialog_ty
 [[noreturn]] void park_program_thread();
 void dispatch_event_traps();
 
-
 // Fatal errors: the box text and title of a number that ends the process at once,
 // or null when the number only becomes pending.
 struct fatal_error_text {
