@@ -126,6 +126,7 @@ void print_glyph(uint32_t character) {
   screen_image* image = write_target;
   uint8_t* cell = text_cell(image, image->cursor_row, image->cursor_col);
   if (!cell) return;
+  // The frame thread may be reading this cell now (shared_cells.h).
   shared_store(&cell[0], static_cast<uint8_t>(character));
   shared_store(&cell[1], text_attribute(image));
 }
@@ -150,6 +151,7 @@ void print_newline() {
     uint8_t* to = text_cell(image, top, 1);
     uint8_t* from = text_cell(image, top + 1, 1);
     uint8_t* last = text_cell(image, bottom, image->width);
+    // The frame thread may be reading these rows now (shared_cells.h).
     if (to && from && last) shared_move(to, from, static_cast<size_t>(last + 2 - from));
   }
   text_fill_rows(image, bottom, bottom, blank_attribute(image, image->bg_color));

@@ -73,7 +73,7 @@ void text_fill_rows(screen_image* image, int32_t first_row, int32_t last_row, ui
   uint8_t* start = text_cell(image, first_row, 1);
   uint8_t* end = text_cell(image, last_row, image->width);
   if (!start || !end) return;
-  for (uint8_t* cell = start; cell <= end; cell += 2) {
+  for (uint8_t* cell = start; cell <= end; cell += 2) {  // the frame thread may be reading them
     shared_store(&cell[0], blank_char);
     shared_store(&cell[1], attribute);
   }

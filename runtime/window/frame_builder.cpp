@@ -271,6 +271,7 @@ bool take_snapshot(text_snapshot* now) {
   int32_t software_layer = layer_order[0];
   if ((software_layer < 1 || software_layer > 4) && compare) return false;
 
+  // The program thread may be writing the page meanwhile: take one copy, then use only it.
   uint32_t palette_now[256];
   shared_read(reinterpret_cast<uint8_t*>(palette_now), reinterpret_cast<const uint8_t*>(page->palette),
               sizeof palette_now);
