@@ -15,6 +15,7 @@
 #include "runtime/values/arrays.h"
 #include "runtime/values/data_reader.h"
 #include "runtime/values/number_text.h"
+#include "runtime/values/static_arena.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/window.h"
 #include "runtime/top/error_handling.h"

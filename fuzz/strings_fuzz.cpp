@@ -9,6 +9,7 @@
 #include "runtime/ground/errors.h"
 #include "runtime/values/string_functions.h"
 #include "runtime/values/string_storage.h"
+#include "runtime/values/static_arena.h"
 #include "runtime/values/strings.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "runtime/ground/errors.h"
+#include "runtime/values/static_arena.h"
 #include "runtime/values/strings.h"
 
 namespace {

@@ -7,8 +7,7 @@
 #include <cstring>
 
 #include "runtime/ground/errors.h"
-#include "runtime/values/string_storage.h"
-#include "runtime/values/strings.h"
+#include "runtime/values/static_arena.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // String storage insides: the record pool, the record lists, the heap, the conventional-memory area, the temporaries.
 //
-// Only the string files (and the static arena, for its set-up), tests and fuzz targets
+// Only the string files, their tests and fuzz targets
 // include this; everything else goes through strings.h. Only the program thread touches
 // these once start-up is over.
 //
@@ -79,8 +79,6 @@ void cmem_compact(uint32_t need);
 void cmem_descriptor_update(rt_string* s);
 // Prepares the area inside conventional_memory (called by string_storage_init).
 void cmem_area_init();
-// Arena set-up (called by string_storage_init; static_alloc also makes it on first use).
-void static_arena_init();
 
 // Checks every invariant of the heap, the conventional area and the temporary list;
 // returns true when all hold. Tests call it after each operation.

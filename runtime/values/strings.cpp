@@ -1,4 +1,5 @@
 // String storage (keeps the record pool, the string heap and the temporary list).
+#include "runtime/values/static_arena.h"
 #include "runtime/values/strings.h"
 
 #include <cassert>

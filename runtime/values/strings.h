@@ -1,4 +1,4 @@
-// Runtime strings: the string record, the permanent strings, the core string operations and the static arena.
+// Runtime strings: the string record, the permanent strings and the core string operations.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -45,7 +45,3 @@ void string_free(rt_string* s);
 void string_make_temporary(rt_string* s);
 int32_t string_release_temporaries(uint32_t mark, int32_t value);
 
-// Static arena for the variables of translated routines.
-void* static_alloc(size_t size);
-void static_release(void* saved_position);
-void* static_position();

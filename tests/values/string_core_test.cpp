@@ -8,6 +8,7 @@
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/errors.h"
 #include "runtime/values/string_storage.h"
+#include "runtime/values/static_arena.h"
 #include "runtime/values/strings.h"
 #include "support/runtime_strings.h"
 
