@@ -1,8 +1,7 @@
 // String storage insides: the record pool, the record lists, the heap, the conventional-memory area, the temporaries.
 //
-// Only the string files, their tests and fuzz targets
-// include this; everything else goes through strings.h. Only the program thread touches
-// these once start-up is over.
+// Only the string files, their tests and fuzz targets include this; everything else goes
+// through strings.h. Only the program thread touches these once start-up is over.
 //
 // The heap is one block, string_heap, filled upward from its base. heap_string_list holds
 // the record of every heap string in the address order of the bytes: a live record is a
