@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 # Include direction check: a runtime file may include headers of its own layer or lower
 # ones, never the program's or the tests' files; and no two pieces of one layer lean on
-# each other in a circle. Prints each include against the order and each circle.
+# each other in a circle; a piece's insides are included only by the piece's own files.
+# Prints each include against these rules.
 import os
 import re
 import sys
 
 # Lowest first; app/ sits above every runtime layer.
 LAYERS = ["ground", "values", "console", "window", "top"]
+# Insides of a piece, and the runtime files that may include them (by path prefix).
+INTERNAL = {"runtime/values/string_storage.h": "runtime/values/string"}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/(?:([a-z_]+)/)?[^"]*"')
 
 
@@ -40,6 +43,9 @@ def offences(root):
                     target = rank(folder_below) if top == "runtime" else None
                     if target is None or target > own:
                         found.append(f"runtime/{folder}/{name}:{number}: {line.strip()}")
+                    header = line.split('"')[1]
+                    if header in INTERNAL and not f"runtime/{folder}/{name}".startswith(INTERNAL[header]):
+                        found.append(f"runtime/{folder}/{name}:{number}: includes the insides {header}")
     if scanned == 0:
         found.append(f"{runtime}: no source files found")
     return found
@@ -94,7 +100,7 @@ def main():
     for line in found:
         print(line)
     if found:
-        print(f"{len(found)} include(s) against the layer order {' < '.join(LAYERS)}")
+        print(f"{len(found)} include(s) against the layer order {' < '.join(LAYERS)} or into another piece's insides")
     loops = circles(root)
     for line in loops:
         print(line)
