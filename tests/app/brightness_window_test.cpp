@@ -10,6 +10,7 @@
 
 #include "app/segment_data.cpp"
 #include "runtime/console/code_page.h"
+#include "support/message_box_reader.h"
 #include "support/window_fixture.h"
 
 #include <X11/Xlib.h>  // after GoogleTest: its macros clash with gtest's names

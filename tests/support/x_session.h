@@ -1,4 +1,4 @@
-// Test harness for windowed code: the text screen read back from pixels, and the runtime's message box read from it.
+// Test harness for windowed code: the text screen read back from pixels.
 #pragma once
 #include <functional>
 #include <string>
@@ -55,15 +55,3 @@ bool x_wait_screen(Display* display, unsigned long window, int cols, int rows,
 const unsigned long x_unknown_pixel = 0x1000000;
 bool decode_screen(const std::vector<unsigned long>& pixels, int width, int height, int cols, int rows,
                    screen_text* out);
-
-// ---- the runtime's message box ----------------------------------------------------------------
-
-// These wait (up to 5 s) until a freshly mapped box has been drawn.
-// The message as the box shows it: its lines (after wrapping) joined with '\n', trailing
-// blanks removed; "" when the window shows no box.
-std::string x_read_box_text(Display* display, unsigned long window);
-// Centre of the button whose label ("Yes", "No", "OK") shows in the box, in window
-// pixels; false when it is not found.
-bool x_find_box_button(Display* display, unsigned long window, const std::string& label, int* x, int* y);
-// Label of the highlighted (focused) button, "" when none is found.
-std::string x_box_focused_button(Display* display, unsigned long window);
