@@ -3,8 +3,8 @@
 
 #include <vector>
 
+#include "support/screen_reader.h"
 #include "support/wait_clock.h"
-#include "support/x_session.h"
 
 // The box draws on a grid of 8x16 cells: a blank row, the message lines from column 2,
 // a blank row, the buttons, a blank row. Text is black on light grey, buttons black on

@@ -1,7 +1,5 @@
-// Test harness for windowed code: the text screen read back from pixels.
-#include <gtest/gtest.h>
-
-#include "support/x_session.h"
+// The text screen read back from a window's pixels: 8x16 cells decoded with the runtime's glyphs into codes and colours.
+#include "support/screen_reader.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -11,8 +9,6 @@
 
 #include "runtime/console/fonts.h"
 #include "support/wait_clock.h"
-
-// ---- text screen read back from pixels -------------------------------------------------------
 
 const unsigned long text_colors[16] = {0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0xAA0000, 0xAA00AA,
                                        0xAA5500, 0xAAAAAA, 0x555555, 0x5555FF, 0x55FF55, 0x55FFFF,

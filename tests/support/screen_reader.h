@@ -1,15 +1,10 @@
-// Test harness for windowed code: the text screen read back from pixels.
+// The text screen read back from a window's pixels: 8x16 cells decoded with the runtime's glyphs into codes and colours.
 #pragma once
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "support/child_process.h"
-#include "support/x_input.h"
-#include "support/x_selection.h"
 #include "support/x_windows.h"
-
-// ---- text screen read back from pixels -------------------------------------------------------
 
 // One decoded text screen. lines[r] holds cols bytes (code page 437 codes; '?' for cells
 // that match no glyph). fg/bg are text colour indices 0-15; fg is -1 for cells that show
