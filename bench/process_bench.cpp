@@ -19,7 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "support/x_session.h"
+#include "support/child_process.h"
+#include "support/screen_reader.h"
+#include "support/x_input.h"
+#include "support/x_windows.h"
 
 namespace {
 

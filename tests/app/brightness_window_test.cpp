@@ -10,7 +10,9 @@
 
 #include "app/segment_data.cpp"
 #include "runtime/console/code_page.h"
+#include "support/message_box_reader.h"
 #include "support/window_fixture.h"
+#include "support/x_selection.h"
 
 #include <X11/Xlib.h>  // after GoogleTest: its macros clash with gtest's names
 

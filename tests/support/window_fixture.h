@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "support/x_session.h"
+#include "support/child_process.h"
+#include "support/screen_reader.h"
+#include "support/x_input.h"  // press() takes the keysym names (XK_Return ...)
+#include "support/x_windows.h"
 
 // Path of one of the small test programs (tests/programs) by its name.
 inline std::string test_program(const std::string& name) { return std::string(TEST_PROGRAM_DIR) + "/" + name; }

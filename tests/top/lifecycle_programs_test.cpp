@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/x_session.h"
+#include "support/child_process.h"
 
 namespace {
 

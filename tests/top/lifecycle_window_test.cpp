@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "support/message_box_reader.h"
 #include "support/window_fixture.h"
 
 #include <X11/Xlib.h>

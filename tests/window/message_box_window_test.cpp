@@ -19,6 +19,7 @@
 #include "runtime/console/fonts.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/message_box.h"
+#include "support/message_box_reader.h"
 #include "support/window_fixture.h"
 
 #include <X11/Xlib.h>

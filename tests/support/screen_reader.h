@@ -1,0 +1,52 @@
+// The text screen read back from a window's pixels: 8x16 cells decoded with the runtime's glyphs into codes and colours.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/x_windows.h"
+
+// One decoded text screen. lines[r] holds cols bytes (code page 437 codes; '?' for cells
+// that match no glyph). fg/bg are text colour indices 0-15; fg is -1 for cells that show
+// no foreground pixel (blank cells) and both are -1 for undecodable cells. cursor marks
+// cells that matched only with pixel row 14 (the text cursor line) ignored.
+struct screen_text {
+  int cols = 0, rows = 0;
+  std::vector<std::string> lines;
+  std::vector<std::vector<int>> fg, bg;
+  std::vector<std::vector<bool>> cursor;
+  // Read from a window a whole multiple larger: each block of window pixels behind one
+  // frame pixel is a single colour (always true at the frame's own size).
+  bool uniform_blocks = true;
+  // Row r without trailing blanks.
+  std::string trimmed(int r) const;
+  // All rows joined with '\n', each trimmed, trailing empty rows dropped.
+  std::string text() const;
+  // First row holding `needle`, -1 when none.
+  int find_row(const std::string& needle) const;
+};
+
+// Index 0-15 of the text colour nearest to 0xRRGGBB.
+int nearest_text_color(unsigned long rgb);
+// The 16 text colours, 0xRRGGBB.
+extern const unsigned long text_colors[16];
+
+// Reads the window's pixels and decodes cols x rows cells of 8x16 pixels from the top
+// left corner. A window that is a whole multiple larger in a direction is sampled at
+// that scale. Parts of the window outside the screen are left out of the matching (a
+// freeglut window at the default position starts at -1,-1). What another window covers
+// reads as that window's pixels. False when the window cannot be read or is too small.
+bool x_read_screen(Display* display, unsigned long window, int cols, int rows, screen_text* out);
+// Same, for the whole window: cols = width / 8, rows = height / 16.
+bool x_read_window_cells(Display* display, unsigned long window, screen_text* out);
+// Reads again (every 20 ms) until done() holds; false on timeout. `last` gets the final read.
+bool x_wait_screen(Display* display, unsigned long window, int cols, int rows,
+                   const std::function<bool(const screen_text&)>& done, int timeout_ms,
+                   screen_text* last = nullptr);
+
+// Decodes an 8x16-cell screen from 0xRRGGBB pixels (row-major, width*height), the part
+// of x_read_screen that needs no server. Pixels equal to x_unknown_pixel (parts of the
+// window outside the screen) match any glyph.
+const unsigned long x_unknown_pixel = 0x1000000;
+bool decode_screen(const std::vector<unsigned long>& pixels, int width, int height, int cols, int rows,
+                   screen_text* out);

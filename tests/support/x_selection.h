@@ -1,0 +1,8 @@
+// Selections (primary, clipboard) read and taken for the tests through xclip.
+#pragma once
+#include <string>
+
+// The text of the selection ("primary" or "clipboard"); "" when nobody holds it.
+std::string x_selection_text(const std::string& selection);
+// xclip takes the selection with `text`; returns once reading it back gives the text.
+bool x_set_selection(const std::string& selection, const std::string& text);

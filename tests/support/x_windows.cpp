@@ -1,0 +1,186 @@
+// The tests' X connection and the windows on it: found by title, their properties and size, focus and the close message.
+#include <gtest/gtest.h>
+
+#include "support/x_windows.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "support/wait_clock.h"
+
+namespace {
+
+std::atomic<int> swallowed_errors{0};  // counted by lenient_x_error, read by x_error_count
+
+// Windows come and go while tests query them; an X error must not end the test process.
+int lenient_x_error(Display*, XErrorEvent*) {
+  swallowed_errors.fetch_add(1, std::memory_order_relaxed);
+  return 0;
+}
+
+}  // namespace
+
+// The X server resets when its last client disconnects, and refuses connections while it
+// does. One connection kept open for the life of the test process keeps it from resetting
+// between tests; opening is retried for a moment in case a reset is under way.
+static Display* open_with_retry() {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (Display* display = XOpenDisplay(nullptr)) return display;
+    pause_ms(50);
+  }
+  return nullptr;
+}
+
+Display* x_open() {
+  static Display* keeper = open_with_retry();  // never closed
+  Display* display = keeper ? open_with_retry() : nullptr;
+  if (!display) {
+    ADD_FAILURE() << "no X display (DISPLAY=" << (std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "")
+                  << "); window tests run under xvfb-run";
+    return nullptr;
+  }
+  XSetErrorHandler(lenient_x_error);
+  return display;
+}
+
+int x_error_count() { return swallowed_errors.load(); }
+
+namespace {
+
+// Raw bytes of a text property of any type ("" when it is not set).
+bool read_text_property(Display* display, Window window, Atom property, std::string* out) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, window, property, 0, 1 << 16, False, AnyPropertyType, &type, &format, &count,
+                         &after, &data) != Success)
+    return false;
+  bool found = type != None && data && format == 8;
+  if (found) out->assign(reinterpret_cast<char*>(data), count);
+  if (data) XFree(data);
+  return found;
+}
+
+bool is_viewable(Display* display, Window window) {
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(display, window, &attributes)) return false;
+  return attributes.map_state == IsViewable;
+}
+
+void collect_children(Display* display, Window parent, std::vector<Window>* out) {
+  Window root_return = 0, parent_return = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, parent, &root_return, &parent_return, &children, &count)) return;
+  // Topmost first.
+  for (unsigned int i = count; i-- > 0;) out->push_back(children[i]);
+  if (children) XFree(children);
+}
+
+bool title_matches(Display* display, Window window, const std::string& prefix) {
+  std::string title = x_window_title(display, window);
+  return !title.empty() && title.compare(0, prefix.size(), prefix) == 0 && is_viewable(display, window);
+}
+
+Window find_once(Display* display, const std::string& prefix) {
+  std::vector<Window> level;
+  collect_children(display, DefaultRootWindow(display), &level);
+  while (!level.empty()) {
+    for (Window w : level)
+      if (title_matches(display, w, prefix)) return w;
+    std::vector<Window> next;
+    for (Window w : level) collect_children(display, w, &next);
+    level.swap(next);
+  }
+  return 0;
+}
+
+}  // namespace
+
+unsigned long x_find_window(Display* display, const std::string& title_prefix, int timeout_ms) {
+  if (!display) return 0;
+  int64_t deadline = now_ms() + timeout_ms;
+  for (;;) {
+    Window found = find_once(display, title_prefix);
+    if (found) return found;
+    if (now_ms() >= deadline) return 0;
+    pause_ms(20);
+  }
+}
+
+bool x_wait_window_gone(Display* display, unsigned long window, int timeout_ms) {
+  int64_t deadline = now_ms() + timeout_ms;
+  for (;;) {
+    if (!is_viewable(display, window)) return true;
+    if (now_ms() >= deadline) return false;
+    pause_ms(20);
+  }
+}
+
+std::string x_window_title(Display* display, unsigned long window) {
+  std::string title;
+  if (read_text_property(display, window, XInternAtom(display, "_NET_WM_NAME", False), &title)) return title;
+  if (read_text_property(display, window, XA_WM_NAME, &title)) return title;
+  return "";
+}
+
+bool x_window_size(Display* display, unsigned long window, int* width, int* height) {
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(display, window, &attributes)) return false;
+  *width = attributes.width;
+  *height = attributes.height;
+  return true;
+}
+
+void x_set_root_resources(Display* display, const std::string& resources) {
+  Window root = DefaultRootWindow(display);
+  Atom property = XInternAtom(display, "RESOURCE_MANAGER", False);
+  if (resources.empty())
+    XDeleteProperty(display, root, property);
+  else
+    XChangeProperty(display, root, property, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources.data()), static_cast<int>(resources.size()));
+  XSync(display, False);
+}
+
+unsigned long x_transient_for(Display* display, unsigned long window) {
+  Window owner = 0;
+  if (!XGetTransientForHint(display, window, &owner)) return 0;
+  return owner;
+}
+
+unsigned long x_focused_window(Display* display) {
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(display, &focus, &revert);
+  return focus == PointerRoot ? 0 : focus;
+}
+
+void x_focus(Display* display, unsigned long window) {
+  // Focusing an unmapped window is an error: give a fresh window a moment to appear.
+  int64_t deadline = now_ms() + 5000;
+  while (!is_viewable(display, window) && now_ms() < deadline) pause_ms(10);
+  XRaiseWindow(display, window);
+  XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
+  XSync(display, False);
+}
+
+void x_send_close(Display* display, unsigned long window) {
+  XEvent event;
+  std::memset(&event, 0, sizeof event);
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XSync(display, False);
+}
