@@ -7,7 +7,7 @@ struct rt_string;
 
 // Error state, the program thread's own (event_pending and program_suspended are shared words).
 extern uint32_t pending_error;                 // pending error number, 0 = none
-extern int32_t retry_statement;                // nonzero after the line check: the translated program runs the statement again
+extern int32_t retry_statement;                // the line check clears it; nonzero afterwards, the translated program runs the statement again
 extern int32_t error_line;                     // line of the failed statement, as given to the line check (main module)
 extern int32_t error_include_line;             // line inside an included file, 0 = main module
 extern const char* error_include_file;         // name of that included file
