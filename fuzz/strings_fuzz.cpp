@@ -11,6 +11,7 @@
 #include "runtime/values/string_storage.h"
 #include "runtime/values/static_arena.h"
 #include "runtime/values/strings.h"
+#include "tests/support/string_temporaries.h"
 
 namespace {
 
@@ -68,24 +69,8 @@ struct interpreter {
 
   // A temporary of one of the three sorts a statement makes: literal, heap temporary, concatenation.
   rt_string* temporary(const std::string& text) {
-    switch (in.next() % 3) {
-      case 0:
-        literals.push_back(text);
-        return string_from_text_len(literals.back().data(), static_cast<int32_t>(text.size()));
-      case 1: {
-        rt_string* t = string_new(static_cast<int32_t>(text.size()), true);
-        if (!text.empty()) std::memcpy(t->chars, text.data(), text.size());
-        return t;
-      }
-      default: {
-        size_t cut = text.size() / 2;
-        literals.push_back(text.substr(0, cut));
-        rt_string* a = string_from_text_len(literals.back().data(), static_cast<int32_t>(cut));
-        rt_string* b = string_new(static_cast<int32_t>(text.size() - cut), true);
-        if (text.size() > cut) std::memcpy(b->chars, text.data() + cut, text.size() - cut);
-        return string_concat(a, b);
-      }
-    }
+    int sort = in.next() % 3;
+    return make_temporary_of_sort(text, sort, text.size() / 2, literals);
   }
 
   // Either the variable itself or a temporary copy of it.

@@ -25,6 +25,12 @@ class LifecycleWindow : public window_fixture {
     ASSERT_NO_FATAL_FAILURE(start(test_program(program), args));
     ASSERT_TRUE(wait_for_text(text));
   }
+  // Starts lifecycle_error with `args` and finds the error box whose title starts so (in `*box`).
+  void start_error_box(const std::vector<std::string>& args, const char* title_start, unsigned long* box) {
+    ASSERT_NO_FATAL_FAILURE(start_and_wait_for("lifecycle_error", args, "BEFORE"));
+    *box = x_find_window(display, title_start, timeout_ms);
+    ASSERT_NE(*box, 0u);
+  }
 };
 
 TEST_F(LifecycleWindow, EndDiscardsEarlierKeysAndEndsOnAFreshOne) {
@@ -71,9 +77,8 @@ TEST_F(LifecycleWindow, TrappedCloseButtonKeepsTheWindowAndOnlySetsTheBit) {
 }
 
 TEST_F(LifecycleWindow, ErrorDialogYesContinuesAfterTheFailedStatement) {
-  start_and_wait_for("lifecycle_error", {}, "BEFORE");
-  unsigned long box = x_find_window(display, "Unhandled Error #", timeout_ms);
-  ASSERT_NE(box, 0u);
+  unsigned long box = 0;
+  ASSERT_NO_FATAL_FAILURE(start_error_box({}, "Unhandled Error #", &box));
   EXPECT_EQ(x_window_title(display, box), "Unhandled Error #9 - lifecycle_error");
   std::string text = x_read_box_text(display, box);
   EXPECT_NE(text.find("Line: 37 (in main module)"), std::string::npos) << text;
@@ -89,9 +94,8 @@ TEST_F(LifecycleWindow, ErrorDialogYesContinuesAfterTheFailedStatement) {
 }
 
 TEST_F(LifecycleWindow, CloseButtonWhileTheErrorBoxIsUpExitsZero) {
-  start_and_wait_for("lifecycle_error", {}, "BEFORE");
-  unsigned long box = x_find_window(display, "Unhandled Error #", timeout_ms);
-  ASSERT_NE(box, 0u);
+  unsigned long box = 0;
+  ASSERT_NO_FATAL_FAILURE(start_error_box({}, "Unhandled Error #", &box));
   // The box answers No by itself when shutdown begins; nobody touches it here.
   x_send_close(display, window);
   EXPECT_EQ(exit_status(), 0);
@@ -114,9 +118,8 @@ class LifecycleErrorBox : public LifecycleWindow, public ::testing::WithParamInt
 
 TEST_P(LifecycleErrorBox, AnswerEndsWithZero) {
   const error_box_case& c = GetParam();
-  start_and_wait_for("lifecycle_error", c.args, "BEFORE");
-  unsigned long box = x_find_window(display, c.title_start, timeout_ms);
-  ASSERT_NE(box, 0u);
+  unsigned long box = 0;
+  ASSERT_NO_FATAL_FAILURE(start_error_box(c.args, c.title_start, &box));
   if (c.title) {
     EXPECT_EQ(x_window_title(display, box), c.title);
   }

@@ -13,6 +13,7 @@
 #include "runtime/values/string_storage.h"
 #include "runtime/values/strings.h"
 #include "support/runtime_strings.h"
+#include "support/string_temporaries.h"
 
 namespace {
 
@@ -71,25 +72,9 @@ class random_program {
 
   // A temporary of each sort: literal, modifiable heap temporary, concatenation.
   rt_string* make_temporary(const std::string& text) {
-    switch (pick(3)) {
-      case 0: {
-        literals.push_back(text);
-        return string_from_text_len(literals.back().data(), static_cast<int32_t>(text.size()));
-      }
-      case 1: {
-        rt_string* t = string_new(static_cast<int32_t>(text.size()), true);
-        if (!text.empty()) std::memcpy(t->chars, text.data(), text.size());
-        return t;
-      }
-      default: {
-        size_t cut = text.empty() ? 0 : pick(static_cast<uint32_t>(text.size() + 1));
-        literals.push_back(text.substr(0, cut));
-        rt_string* a = string_from_text_len(literals.back().data(), static_cast<int32_t>(cut));
-        rt_string* b = string_new(static_cast<int32_t>(text.size() - cut), true);
-        if (text.size() > cut) std::memcpy(b->chars, text.data() + cut, text.size() - cut);
-        return string_concat(a, b);
-      }
-    }
+    int sort = static_cast<int>(pick(3));
+    size_t cut = sort == 2 && !text.empty() ? pick(static_cast<uint32_t>(text.size() + 1)) : 0;
+    return make_temporary_of_sort(text, sort, cut, literals);
   }
 
   variable& any_variable() {
