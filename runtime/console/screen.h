@@ -1,10 +1,8 @@
 // Screen pages and text cells: the image record, the image and page tables, and the text statements.
 #pragma once
-#include <atomic>
 #include <cstdint>
 
 #include "runtime/console/shared_cells.h"
-#include "runtime/ground/wake_signal.h"
 
 struct mem_lock;
 

@@ -51,7 +51,7 @@ extern std::atomic<int32_t> exit_trapped;       // P: the program handles exit r
 extern handshake exclusive_access;              // P asks W to stand still for a moment (request_exclusive); W answers in its idle pass
 extern std::atomic<double> display_rate;        // P (no writer in this program) → W: passes of its loop per second, 60
 extern std::atomic<const char*> window_title;   // P (the program's title; copies are never freed) → W; null: "Untitled"
-extern std::atomic<unsigned long> message_box_owner_window;  // W, the window's X id once made → the message box on any thread; 0: none
+extern std::atomic<unsigned long> message_box_owner_window;  // W, the window's X id once made → the message box on any thread, which marks its boxes transient for it; 0: none
 extern std::atomic<int32_t> display_scale;      // W, once before the window is made → W, the message box; window pixels per frame pixel, 1
 
 // ---- Frames: from the page to the window ----

@@ -1,13 +1,13 @@
 // Keyboard: GLUT key callbacks, translation to PC key codes, the shift state and the raw key queues.
 #pragma once
-#include <atomic>
 #include <cstdint>
 
 #include "runtime/console/key_ring.h"
 
-struct rt_string;
-
 void key_down(int32_t code);
+// Puts character key `code` (0-255) into the ring as table column `column` translates it;
+// a row without a scan code puts the character itself.
+void put_character_key(uint8_t code, int32_t column);
 void key_up(int32_t code);
 bool key_is_held(int32_t code);
 void release_held_modifiers();  // the pointer left the window

@@ -180,6 +180,15 @@ void cycle_fullscreen() {
 
 }  // namespace
 
+void put_character_key(uint8_t code, int32_t column) {
+  const int32_t* row = keyboard_table[code];
+  if (row[key_column_scan] == 0) {
+    bios_key_put(code, 0);
+    return;
+  }
+  deposit_translation(row[column], row[key_column_scan]);
+}
+
 int32_t glut_key_code(unsigned char key, int modifiers) {
   int32_t code = key;
   if (modifiers & GLUT_ACTIVE_CTRL) {
@@ -256,13 +265,8 @@ void key_down(int32_t code) {
 
   if (code >= key_keypad_nav_first && code <= key_keypad_nav_last) code = held_alias(code);
   if (code >= 0 && code < 256) {
-    const int32_t* row = keyboard_table[code];
-    if (row[key_column_scan] == 0) {
-      bios_key_put(static_cast<uint8_t>(code), 0);
-      return;
-    }
-    scan_append_locked(row[key_column_scan]);
-    deposit_translation(row[column(false)], row[key_column_scan]);
+    scan_append_locked(keyboard_table[code][key_column_scan]);  // a row without a scan code adds none
+    put_character_key(static_cast<uint8_t>(code), column(false));
   } else if (code >= 256 && code <= 65535) {
     const int32_t* row = keyboard_table[256 + code / 256];
     if (row[key_column_normal] == 0) {

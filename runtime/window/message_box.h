@@ -1,9 +1,5 @@
 // The runtime's own message box (Xlib, drawn with the built-in glyphs) and the alert box.
 #pragma once
-#include <atomic>
-
-// The program's own top-level window (an X Window id), set by the window side once it
-// exists; boxes are marked transient for it. 0 = none.
 
 // dialog_type "ok" or "yesno"; icon_type is accepted for the caller's intent ("error", "info").
 // Returns 1 for Yes or OK, 0 for No or a closed box. Without a display the title and the

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/console/code_page.h"
+#include "runtime/console/print.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/frame_builder.h"
@@ -138,35 +139,18 @@ std::vector<uint8_t> paste_keys(const std::vector<char32_t>& text) {
     char32_t c = text[i];
     int32_t code;
     if (c == '\r') {
-      code = 13;
+      code = ctrl_return;
       if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
     } else if (c == '\n') {
-      code = 13;
+      code = ctrl_return;
     } else if (c == '\t') {
-      code = 9;
+      code = ctrl_tab;
     } else {
       code = code_page_437_from_unicode(c);
     }
     if (code > 0) keys.push_back(uint8_t(code));
   }
   return keys;
-}
-
-// A pasted key goes where a typed one goes, as if typed with no modifier held: the
-// modifiers the user holds while clicking are not meant for the text.
-void put_pasted_key(uint8_t code) {
-  const int32_t* row = keyboard_table[code];
-  int32_t scan = row[key_column_scan];
-  if (scan == 0) {
-    bios_key_put(code, 0);
-    return;
-  }
-  int32_t value = row[key_column_normal];
-  if (value == 0) return;
-  if (value & 0xFF00)
-    bios_key_put(0, uint8_t(value >> 8));
-  else
-    bios_key_put(uint8_t(value), uint8_t(scan));
 }
 
 // True while keys of the last paste may still wait for the program.
@@ -177,7 +161,9 @@ bool paste_still_feeding() {
 
 void feed_paste(const std::vector<char32_t>& text) {
   std::vector<uint8_t> keys = paste_keys(text);
-  for (uint8_t key : keys) put_pasted_key(key);
+  // A pasted key goes where a typed one goes, as if typed with no modifier held: the
+  // modifiers held while clicking are not meant for the text.
+  for (uint8_t key : keys) put_character_key(key, key_column_normal);
   state.paste_feeding = !keys.empty();
 }
 

@@ -273,7 +273,6 @@ namespace {
 // the caller sets colour and blending.
 void untextured_window_quad(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
   ensure_2d_state();
-  flush_triangles();
   forget_binding();
   glDisable(GL_TEXTURE_2D);
   glBegin(GL_QUADS);

@@ -1,9 +1,6 @@
 // The window thread: window creation, the GLUT loop, the request queue and the frame thread.
 #pragma once
-#include <atomic>
 #include <cstdint>
-
-// Window state words shared between threads.
 
 // One-shot event that one thread waits on and another fires.
 struct completion_signal {
@@ -54,7 +51,7 @@ void window_metrics_stale();
 
 extern int32_t glut_window_id;  // window thread only: the GLUT window, 0 before it exists
 
-// The four window metrics cached on every idle pass, read without waiting.
+// The four window metrics, cached by the window thread and read without waiting.
 struct window_metrics_record {
   int32_t x, y, border_width, header_height;
 };

@@ -30,11 +30,6 @@ void finish_window_identity(Display* display, unsigned long window) {
 extern "C" int XMapWindow(Display* dpy, Window window) {
   using map_function = int (*)(Display*, Window);
   static const map_function xlib_map = reinterpret_cast<map_function>(dlsym(RTLD_NEXT, "XMapWindow"));
-  if (pending_title.load() && on_window_thread()) {
-    if (const char* title = pending_title.exchange(nullptr)) {
-      set_window_identity(dpy, window);
-      set_window_utf8_title(dpy, window, title);
-    }
-  }
+  if (pending_title.load() && on_window_thread()) finish_window_identity(dpy, window);
   return xlib_map ? xlib_map(dpy, window) : 0;
 }

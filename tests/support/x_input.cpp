@@ -10,6 +10,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+#include "runtime/console/code_page.h"
 #include "support/wait_clock.h"
 
 namespace {
@@ -71,34 +72,11 @@ KeySym keysym_for_code_point(uint32_t cp) {
   return 0x01000000 | cp;
 }
 
-// Code points of UTF-8 text; bytes that are not valid UTF-8 stand for themselves (Latin-1).
-std::vector<uint32_t> code_points(const std::string& text) {
-  std::vector<uint32_t> out;
-  for (size_t i = 0; i < text.size();) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    uint32_t cp = extra == 3 ? c & 7u : extra == 2 ? c & 15u : c & 31u;
-    bool valid = extra > 0;
-    for (int k = 1; valid && k <= extra; ++k) {
-      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) valid = false;
-      else cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    }
-    if (valid) {
-      out.push_back(cp);
-      i += extra + 1;
-    } else {
-      out.push_back(c);
-      i += 1;
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 void x_type_text(Display* display, const std::string& text, int pause_ms_each) {
   KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
-  for (uint32_t cp : code_points(text)) {
+  for (char32_t cp : utf8_code_points(text)) {
     KeySym keysym = keysym_for_code_point(cp);
     KeyCode code = key_for(display, keysym);
     if (!code) {
@@ -167,5 +145,5 @@ void x_drag(Display* display, unsigned long window, int x0, int y0, int x1, int 
 }
 
 void x_map_keys(Display* display, const std::string& text) {
-  for (uint32_t cp : code_points(text)) key_for(display, keysym_for_code_point(cp));
+  for (char32_t cp : utf8_code_points(text)) key_for(display, keysym_for_code_point(cp));
 }
