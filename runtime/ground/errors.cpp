@@ -155,6 +155,11 @@ void raise_error(int32_t number) {
   event_pending = 1;
 }
 
+void raise_fatal_error(int32_t number) {
+  raise_error(number);
+  std::abort();  // only reached for a number that is not fatal
+}
+
 const char* error_message(int32_t number) {
   for (const error_entry& entry : error_table)
     if (entry.number == number) return entry.text;

@@ -125,6 +125,8 @@ enum error_code : int32_t {
 
 // Fatal numbers show their box and end the process; others become pending (first wins).
 void raise_error(int32_t number);
+// For numbers that are fatal: never returns, so storage that could not grow is never used.
+[[noreturn]] void raise_fatal_error(int32_t number);
 const char* error_message(int32_t number);
 // Shows the error box (the window side's message box, or its text on standard error
 // without a display); returns 1 for Yes or OK, 0 for No or a closed box. A fatal error

@@ -34,12 +34,7 @@ void* thread_trampoline(void* raw) {
   return nullptr;
 }
 
-double monotonic_seconds() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  int64_t milliseconds = static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-  return 0.001 * static_cast<double>(milliseconds);
-}
+double monotonic_seconds() { return 0.001 * static_cast<double>(monotonic_ms()); }
 
 }  // namespace
 

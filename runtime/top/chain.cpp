@@ -19,36 +19,27 @@ const char chain_tag[] = "(unique-tag:=/@*$+-)";
 
 namespace {
 
-// The hand-over file read whole into memory; every read is checked against its size,
-// so a truncated or damaged file stops the hand-over instead of reading past the end.
+// A view of the hand-over file's bytes; every read is checked against its size, so a
+// truncated or damaged file stops the hand-over instead of reading past the end.
 struct handover_reader {
-  std::vector<uint8_t> bytes;
-  size_t position = 0;
+  const uint8_t* bytes;
+  size_t size;
+  size_t position;
 
-  bool read_u32(uint32_t* value) {
-    if (bytes.size() - position < 4) return false;
-    std::memcpy(value, bytes.data() + position, 4);
-    position += 4;
-    return true;
-  }
-  bool read_i32(int32_t* value) {
-    uint32_t raw;
-    if (!read_u32(&raw)) return false;
-    std::memcpy(value, &raw, 4);
-    return true;
-  }
-  bool read_bytes(void* out, size_t count) {
-    if (bytes.size() - position < count) return false;
-    if (count) std::memcpy(out, bytes.data() + position, count);
-    position += count;
-    return true;
-  }
   // The next `count` bytes in place, or null when the file ends first.
   const uint8_t* take(size_t count) {
-    if (bytes.size() - position < count) return nullptr;
+    if (size - position < count) return nullptr;
     position += count;
-    return bytes.data() + position - count;
+    return bytes + position - count;
   }
+  bool read_bytes(void* out, size_t count) {
+    const uint8_t* from = take(count);
+    if (!from) return false;
+    if (count) std::memcpy(out, from, count);
+    return true;
+  }
+  bool read_u32(uint32_t* value) { return read_bytes(value, 4); }
+  bool read_i32(int32_t* value) { return read_bytes(value, 4); }
 };
 
 constexpr size_t handover_file_limit = 64u << 20;  // far above any page set a program can hand over
@@ -152,8 +143,7 @@ bool chain_handover_named(const rt_string* line) {
 }
 
 std::string chain_apply(const uint8_t* bytes, size_t size) {
-  handover_reader reader;
-  reader.bytes.assign(bytes, bytes + size);
+  handover_reader reader{bytes, size, 0};
   uint32_t ignored, directory_length;
   if (!reader.read_u32(&ignored) || !reader.read_u32(&directory_length) || directory_length >= directory_limit)
     return std::string();

@@ -7,7 +7,6 @@
 #include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
-#include "runtime/window/message_box.h"
 #include "runtime/top/error_handling.h"
 
 namespace {

@@ -4,6 +4,9 @@
 #include <charconv>
 #include <cstring>
 
+namespace {
+
+// Value of `c` as a digit of `radix` (2 to 16, letters in either case), or -1.
 int radix_digit(uint8_t c, int radix) {
   int d = -1;
   if (c >= '0' && c <= '9') d = c - '0';
@@ -11,6 +14,8 @@ int radix_digit(uint8_t c, int radix) {
   else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
   return d < radix ? d : -1;
 }
+
+}  // namespace
 
 int radix_of_letter(uint8_t c) {
   switch (c) {

@@ -9,8 +9,6 @@ inline bool is_decimal_digit(uint8_t c) { return c >= '0' && c <= '9'; }
 inline bool is_sign(uint8_t c) { return c == '-' || c == '+'; }
 inline bool is_exponent_letter(uint8_t c) { return c == 'D' || c == 'E' || c == 'd' || c == 'e'; }
 
-// Value of `c` as a digit of `radix` (2 to 16, letters in either case), or -1.
-int radix_digit(uint8_t c, int radix);
 // The radix the letter after an ampersand selects: H 16, O 8, B 2 (either case), else 0.
 int radix_of_letter(uint8_t c);
 

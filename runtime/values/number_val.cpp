@@ -97,8 +97,8 @@ bool exact_value(const decimal_digits& d, int64_t first_exponent, long double* v
   if (d.count > 19) return false;
   const int64_t scale = first_exponent - (d.count - 1);
   if (scale < -27 || scale > 27) return false;
-  uint64_t digits = 0;  // 19 digits stay below 2^64: no limit to check
-  for (int32_t i = 0; i < d.count; ++i) digits = digits * 10 + static_cast<uint64_t>(d.digits[i] - '0');
+  uint64_t digits = 0;  // 19 digits stay below 2^64: the limit is never reached
+  accumulate_decimal(d.digits, d.count, UINT64_MAX, &digits);
   const long double whole = static_cast<long double>(digits);
   *value = scale >= 0 ? whole * exact_powers_of_ten[scale] : whole / exact_powers_of_ten[-scale];
   return true;

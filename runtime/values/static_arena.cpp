@@ -25,10 +25,7 @@ void* arena_chain = nullptr;     // the newest block; each links to its predeces
 
 void start_block(size_t size) {
   uint8_t* block = static_cast<uint8_t*>(std::calloc(size + block_header, 1));
-  if (!block) {
-    raise_error(error_static_arena_memory);
-    std::abort();  // raise_error ends the process for this number
-  }
+  if (!block) raise_fatal_error(error_static_arena_memory);
   std::memcpy(block, &arena_chain, sizeof arena_chain);
   arena_chain = block;
   arena_block = block + block_header;
@@ -45,10 +42,8 @@ void static_arena_init() {
 
 void* static_alloc(size_t size) {
   static_arena_init();
-  if (size > SIZE_MAX / 4 - first_block_size) {  // no block could ever hold it
-    raise_error(error_static_arena_memory);
-    std::abort();
-  }
+  // No block could ever hold it.
+  if (size > SIZE_MAX / 4 - first_block_size) raise_fatal_error(error_static_arena_memory);
   size_t rounded = (size + 7) & ~size_t{7};
   if (rounded < static_cast<size_t>(arena_limit - arena_next)) {
     uint8_t* at = arena_next;

@@ -15,11 +15,6 @@ string_list cmem_string_list = {nullptr, 0, 0};
 
 namespace {
 
-[[noreturn]] void area_exhausted(int32_t error_number) {
-  raise_error(error_number);
-  std::abort();  // raise_error ends the process for these numbers
-}
-
 void put_u16(uint8_t* at, uint32_t value) {
   at[0] = static_cast<uint8_t>(value & 0xFF);
   at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
@@ -28,17 +23,11 @@ void put_u16(uint8_t* at, uint32_t value) {
 // Lowers cmem_top by one descriptor for s and fills it; error_number when the
 // descriptors would reach the string bytes.
 void give_descriptor(rt_string* s, int32_t error_number) {
-  if (cmem_top < cmem_used + 4) area_exhausted(error_number);
+  if (cmem_top < cmem_used + 4) raise_fatal_error(error_number);
   cmem_top -= 4;
   s->cmem_descriptor = cmem_area + cmem_top;
   s->cmem_descriptor_offset = static_cast<uint16_t>(cmem_top);
   cmem_descriptor_update(s);
-}
-
-int32_t checked_length(int32_t length) {
-  if (length >= 0) return length;
-  raise_error(error_illegal_function_call);
-  return 0;
 }
 
 }  // namespace
@@ -54,7 +43,7 @@ void cmem_area_init() {
   cmem_string_list.count = 0;
   cmem_string_list.slots =
       static_cast<rt_string**>(std::malloc((size_t{cmem_string_list.capacity} + 1) * sizeof(rt_string*)));
-  if (!cmem_string_list.slots) area_exhausted(error_cmem_list_memory);
+  if (!cmem_string_list.slots) raise_fatal_error(error_cmem_list_memory);
 }
 
 void cmem_descriptor_update(rt_string* s) {
@@ -81,7 +70,7 @@ void cmem_compact(uint32_t need) {
   }
   list.count = kept;
   cmem_used = write;
-  if (size_t{cmem_used} + need > cmem_top) area_exhausted(error_cmem_area_memory);
+  if (size_t{cmem_used} + need > cmem_top) raise_fatal_error(error_cmem_area_memory);
 }
 
 rt_string* string_new_cmem(int32_t length, bool temporary) {

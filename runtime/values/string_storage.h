@@ -76,6 +76,9 @@ void string_temp_unlist(rt_string* s);         // marks its temp slot dead, trim
 void cmem_compact(uint32_t need);
 // Writes a record's length and byte offset into its descriptor, if it has one.
 void cmem_descriptor_update(rt_string* s);
+// Validates a caller's length: a negative one is an illegal function call and becomes 0,
+// so it never reaches an allocation or a copy.
+int32_t checked_length(int32_t length);
 // Prepares the area inside conventional_memory (called by string_storage_init).
 void cmem_area_init();
 

@@ -28,16 +28,9 @@ bool storage_ready = false;           // string_storage_init has run
 uint8_t empty_text[1] = {0};          // chars of empty literal strings (never written)
 uint8_t space_text[1] = {' '};        // chars of one_space
 
-// Fatal exhaustion: raise_error ends the process for these numbers. Should it ever
-// return, carrying on with storage that did not grow would corrupt memory.
-[[noreturn]] void storage_exhausted(int32_t error_number) {
-  raise_error(error_number);
-  std::abort();
-}
-
 void* checked_realloc(void* block, size_t bytes, int32_t error_number) {
   void* grown = std::realloc(block, bytes);
-  if (!grown) storage_exhausted(error_number);
+  if (!grown) raise_fatal_error(error_number);
   return grown;
 }
 
@@ -97,14 +90,6 @@ void heap_compact(size_t need) {
   }
   string_heap = grown;
   string_heap_size = new_size;
-}
-
-// Validates a caller's length: a negative one is an illegal function call and
-// becomes 0, so it never reaches an allocation or a copy.
-int32_t checked_length(int32_t length) {
-  if (length >= 0) return length;
-  raise_error(error_illegal_function_call);
-  return 0;
 }
 
 // The list a record's bytes are kept in (heap or conventional area).
@@ -178,6 +163,12 @@ void grow(rt_string* dest, const rt_string* src) {
 
 }  // namespace
 
+int32_t checked_length(int32_t length) {
+  if (length >= 0) return length;
+  raise_error(error_illegal_function_call);
+  return 0;
+}
+
 // Storage globals.
 uint8_t* string_heap = nullptr;
 size_t string_heap_size = 0;
@@ -197,7 +188,7 @@ void string_storage_init() {
   free_records = static_cast<rt_string**>(
       checked_realloc(nullptr, free_record_capacity * sizeof(rt_string*), error_string_records_memory));
   record_block = static_cast<rt_string*>(std::calloc(record_block_records, sizeof(rt_string)));
-  if (!record_block) storage_exhausted(error_string_records_memory);
+  if (!record_block) raise_fatal_error(error_string_records_memory);
   record_block_next = 0;
 
   string_heap_size = initial_heap_size;
@@ -211,7 +202,7 @@ void string_storage_init() {
 
   temp_capacity = initial_list_capacity;
   temp_list = static_cast<rt_string**>(std::calloc(size_t{temp_capacity} + 1, sizeof(rt_string*)));
-  if (!temp_list) storage_exhausted(error_temp_list_memory);
+  if (!temp_list) raise_fatal_error(error_temp_list_memory);
   temp_count = 1;
 
   cmem_area_init();
@@ -234,7 +225,7 @@ rt_string* string_record_take() {
   }
   if (record_block_next == record_block_records) {
     record_block = static_cast<rt_string*>(std::calloc(record_block_records, sizeof(rt_string)));
-    if (!record_block) storage_exhausted(error_string_records_memory);
+    if (!record_block) raise_fatal_error(error_string_records_memory);
     record_block_next = 0;
   }
   return &record_block[record_block_next++];
@@ -242,7 +233,7 @@ rt_string* string_record_take() {
 
 void string_record_release(rt_string* s) {
   if (free_record_count == free_record_capacity) {
-    if (free_record_capacity > UINT32_MAX / 2) storage_exhausted(error_string_records_memory);
+    if (free_record_capacity > UINT32_MAX / 2) raise_fatal_error(error_string_records_memory);
     free_record_capacity *= 2;
     free_records = static_cast<rt_string**>(
         checked_realloc(free_records, size_t{free_record_capacity} * sizeof(rt_string*), error_string_records_memory));
@@ -258,7 +249,7 @@ void string_list_append(string_list& list, rt_string* s, int32_t grow_error) {
     // deciding to grow, and grow only when more than half is still live.
     squeeze_list(list);
     if (list.count > list.capacity / 2) {
-      if (list.capacity > UINT32_MAX / 2 - 1) storage_exhausted(grow_error);
+      if (list.capacity > UINT32_MAX / 2 - 1) raise_fatal_error(grow_error);
       list.capacity *= 2;
       list.slots = static_cast<rt_string**>(
           checked_realloc(list.slots, (size_t{list.capacity} + 1) * sizeof(rt_string*), grow_error));
@@ -270,7 +261,7 @@ void string_list_append(string_list& list, rt_string* s, int32_t grow_error) {
 
 void string_temp_append(rt_string* s) {
   if (temp_count > temp_capacity) {
-    if (temp_capacity > UINT32_MAX / 2 - 1) storage_exhausted(error_temp_list_memory);
+    if (temp_capacity > UINT32_MAX / 2 - 1) raise_fatal_error(error_temp_list_memory);
     temp_capacity *= 2;
     temp_list = static_cast<rt_string**>(
         checked_realloc(temp_list, (size_t{temp_capacity} + 1) * sizeof(rt_string*), error_temp_list_memory));
