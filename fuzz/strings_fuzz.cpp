@@ -39,15 +39,7 @@ struct program_state {
 std::string text_of(const rt_string* s) { return std::string(reinterpret_cast<const char*>(s->chars), s->len); }
 
 // What an assignment leaves in the variable.
-void model_assign(variable& v, const std::string& value) {
-  if (v.record->fixed) {
-    std::string padded = value.substr(0, v.model.size());
-    padded.resize(v.model.size(), ' ');
-    v.model = padded;
-  } else {
-    v.model = value;
-  }
-}
+void model_assign(variable& v, const std::string& value) { v.model = assigned_text(v.model, v.record->fixed, value); }
 
 bool fits(const variable& v, size_t length) { return !v.record->in_cmem || length <= cmem_cap; }
 

@@ -1,4 +1,4 @@
-// Temporaries as a statement makes them (a literal, a heap temporary, a concatenation), for string tests and fuzz targets.
+// Temporaries as a statement makes them (a literal, a heap temporary, a concatenation) and what an assignment leaves, for string tests and fuzz targets.
 #pragma once
 #include <cstring>
 #include <deque>
@@ -25,4 +25,13 @@ inline rt_string* make_temporary_of_sort(const std::string& text, int sort, size
   rt_string* b = string_new(static_cast<int32_t>(text.size() - cut), true);
   if (text.size() > cut) std::memcpy(b->chars, text.data() + cut, text.size() - cut);
   return string_concat(a, b);
+}
+
+// The text a variable holds after `value` is assigned to it: a fixed-length variable keeps
+// its length (`held`'s), cutting or padding with spaces.
+inline std::string assigned_text(const std::string& held, bool fixed, const std::string& value) {
+  if (!fixed) return value;
+  std::string padded = value.substr(0, held.size());
+  padded.resize(held.size(), ' ');
+  return padded;
 }

@@ -86,13 +86,7 @@ class random_program {
 
   // Assignment as the model sees it.
   static void model_assign(variable& v, const std::string& value) {
-    if (v.record->fixed) {
-      std::string padded = value.substr(0, v.model.size());
-      padded.resize(v.model.size(), ' ');
-      v.model = padded;
-    } else {
-      v.model = value;
-    }
+    v.model = assigned_text(v.model, v.record->fixed, value);
   }
 
   // Conventional strings are capped so the 64 KiB area always holds every variable.
