@@ -26,8 +26,9 @@ void end_program() {
       print_text(string_from_text("Press any key to continue"), 0);
     }
     string_release_temporaries(mark, 0);
-    // Keys typed before END never answer the prompt.
-    while (bios_key_take() >= 0) sleep_ms(0);
+    // Keys typed before END never answer the prompt, nor do the rest of a paste clicked
+    // before it that the window thread is still feeding.
+    key_ring_clear();
     auto_display = 1;
     for (;;) {
       // Up to 100 ms a pass, but a key ends the wait as soon as it arrives.

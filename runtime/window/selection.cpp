@@ -67,6 +67,7 @@ struct selection_state {
   Atom paste_selection = 0, paste_target = 0;
   steady::time_point paste_asked_at{};
   bool paste_feeding = false;  // keys of the last paste may still wait for the reader
+  uint32_t paste_clears = 0;   // the key ring's clear count when the paste under way was clicked
 
   // Selection events the event hook took off the toolkit's queue, oldest first.
   std::deque<XEvent> caught;
@@ -162,8 +163,14 @@ bool paste_still_feeding() {
 void feed_paste(const std::vector<char32_t>& text) {
   std::vector<uint8_t> keys = paste_keys(text);
   // A pasted key goes where a typed one goes, as if typed with no modifier held: the
-  // modifiers held while clicking are not meant for the text.
-  for (uint8_t key : keys) put_character_key(key, key_column_normal);
+  // modifiers held while clicking are not meant for the text. The keys were typed at the
+  // click: once the ring is cleared after it (END drops the keys typed before it), the
+  // rest of the paste goes too, however far the program read meanwhile.
+  for (uint8_t key : keys) {
+    uint8_t character = 0, scan = 0;
+    if (character_key_entry(key, key_column_normal, &character, &scan))
+      bios_key_put_unless_cleared(character, scan, state.paste_clears);
+  }
   state.paste_feeding = !keys.empty();
 }
 
@@ -287,6 +294,7 @@ void ask_for_paste(Atom selection, Atom target) {
 void start_paste(Atom selection) {
   if (!state.display || paste_still_feeding()) return;
   if (state.paste_asked && steady::now() - state.paste_asked_at < paste_answer_wait) return;
+  state.paste_clears = key_ring_clear_count();
   bool ours = (selection == XA_PRIMARY && state.own_primary) || (selection == state.clipboard && state.own_clipboard);
   if (ours) {
     state.paste_asked = false;

@@ -343,6 +343,27 @@ TEST_F(calculator, RightClickPastesTheClipboardAsAnAnswer) {
   press_key_and_expect_exit();
 }
 
+// A sloppy copy: a line, then more. The line answers; the rest was pasted before END began,
+// so END drops it like any key typed before it, and the answer stays until a real key. The
+// window thread feeds a paste while the program reads it, so the run is repeated to meet
+// every interleaving.
+class calculator_paste_race : public calculator, public ::testing::WithParamInterface<int> {};
+
+TEST_P(calculator_paste_race, PasteOfALineAndMoreLeavesTheAnswerUntilARealKey) {
+  ASSERT_TRUE(x_set_selection("clipboard", "550\nx"));
+  x_click(display, window, cell_x(40), cell_y(12), 3);
+  ASSERT_TRUE(wait_for_end_prompt()) << screen.text();
+  EXPECT_EQ(trimmed(screen.lines[7]), "   Helligkeit Vollstfarbe:  84.12");
+  // Still there to serve a copy of the answer: the stray key never reached END's wait.
+  x_click(display, window, cell_x(30), cell_y(7), 1, 2);
+  EXPECT_TRUE(x_wait_selection_text("clipboard", "84.12"));
+  int width = 0, height = 0;
+  EXPECT_TRUE(x_window_size(display, window, &width, &height));
+  press_key_and_expect_exit();
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, calculator_paste_race, ::testing::Range(0, 16));
+
 // Pasted and typed text take the same way into INPUT: the same characters get through,
 // and characters beyond ASCII show as their code page 437 glyphs.
 struct entry_case {
