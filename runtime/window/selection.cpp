@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <poll.h>
+
 #include <deque>
 #include <string>
 #include <utility>
@@ -62,6 +64,8 @@ struct selection_state {
   Display* display = nullptr;
   Window window = 0;
   Atom clipboard = 0, targets = 0, utf8_string = 0, text = 0, incr = 0, paste_property = 0;
+  Atom clipboard_manager = 0, save_targets = 0, save_property = 0;
+  bool hand_over_answered = false;  // the clipboard manager said it took the clipboard (or would not)
 
   bool paste_asked = false;  // a conversion is on its way to us
   Atom paste_selection = 0, paste_target = 0;
@@ -77,6 +81,8 @@ selection_state& state = *new selection_state();
 constexpr auto multi_click_interval = std::chrono::milliseconds(500);
 // A selection owner that never answers must not keep pastes away for good.
 constexpr auto paste_answer_wait = std::chrono::seconds(2);
+// The longest exit waits for a clipboard manager to take the clipboard over.
+constexpr auto hand_over_wait = std::chrono::milliseconds(200);
 
 // ---- the X event hook ----------------------------------------------------------------------
 // freeglut hands selection events to no callback, so they are caught as Xlib converts
@@ -253,9 +259,10 @@ void answer_request(const XSelectionRequestEvent& request) {
     bool latin1_complete = false;
     std::string latin1 = latin1_text(state.offered, &latin1_complete);
     if (request.target == state.targets) {
-      Atom list[4] = {state.targets, state.utf8_string, XA_STRING, state.text};
+      // SAVE_TARGETS tells clipboard managers that the text is handed over at exit.
+      Atom list[5] = {state.targets, state.utf8_string, XA_STRING, state.text, state.save_targets};
       XChangeProperty(display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
-                      reinterpret_cast<unsigned char*>(list), 4);
+                      reinterpret_cast<unsigned char*>(list), 5);
       reply.property = property;
     } else if (request.target == state.utf8_string) {
       put(state.utf8_string, state.offered);
@@ -305,6 +312,10 @@ void start_paste(Atom selection) {
 }
 
 void receive_paste(const XSelectionEvent& notice) {
+  if (notice.requestor == state.window && notice.selection == state.clipboard_manager) {
+    state.hand_over_answered = true;  // property None: the manager would not; either way we may go
+    return;
+  }
   if (!state.paste_asked || notice.requestor != state.window || notice.selection != state.paste_selection) return;
   if (notice.property == None) {
     // No UTF-8 form: ask for Latin-1 once before giving up.
@@ -351,6 +362,9 @@ void selection_install(Display* display, unsigned long window) {
   state.text = XInternAtom(display, "TEXT", False);
   state.incr = XInternAtom(display, "INCR", False);
   state.paste_property = XInternAtom(display, "RUNTIME_PASTE", False);
+  state.clipboard_manager = XInternAtom(display, "CLIPBOARD_MANAGER", False);
+  state.save_targets = XInternAtom(display, "SAVE_TARGETS", False);
+  state.save_property = XInternAtom(display, "RUNTIME_SAVE_TARGETS", False);
   for (int type : {SelectionClear, SelectionRequest, SelectionNotify})
     previous_converters[type] = XESetWireToEvent(display, type, convert_event);
 }
@@ -366,6 +380,33 @@ void selection_serve() {
       lose_selection(event.xselectionclear);
     else if (event.type == SelectionNotify)
       receive_paste(event.xselection);
+  }
+}
+
+void selection_hand_over() {
+  if (!state.display || !state.own_clipboard || state.offered.empty()) return;
+  if (XGetSelectionOwner(state.display, state.clipboard_manager) == None) return;
+  // The freedesktop clipboard-manager protocol: the targets to keep go in a property of
+  // ours, the manager converts CLIPBOARD to each (served below as any requestor is), takes
+  // the clipboard over and answers the SAVE_TARGETS conversion.
+  Atom kept[2] = {state.utf8_string, XA_STRING};
+  XChangeProperty(state.display, state.window, state.save_property, XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(kept), 2);
+  XConvertSelection(state.display, state.clipboard_manager, state.save_targets, state.save_property, state.window,
+                    CurrentTime);
+  state.hand_over_answered = false;
+  const steady::time_point deadline = steady::now() + hand_over_wait;
+  for (;;) {
+    XFlush(state.display);
+    // Reading runs the event hook, which takes the selection events off the queue; the
+    // others stay queued for a toolkit that will not see them.
+    XEventsQueued(state.display, QueuedAfterReading);
+    selection_serve();
+    if (state.hand_over_answered) return;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady::now()).count();
+    if (left <= 0) return;
+    pollfd connection = {ConnectionNumber(state.display), POLLIN, 0};
+    poll(&connection, 1, int(left));
   }
 }
 

@@ -14,6 +14,10 @@ void selection_install(Display* display, unsigned long window);
 // feeds pasted text that arrived.
 void selection_serve();
 
+// Window thread, at exit: when the program owns CLIPBOARD and a clipboard manager runs,
+// hands the text over to it (waiting a fifth of a second at most), so it outlives the program.
+void selection_hand_over();
+
 // GLUT mouse callbacks: the left button selects, the middle button pastes PRIMARY, the
 // right button pastes CLIPBOARD.
 void selection_mouse(int button, int state, int x, int y);

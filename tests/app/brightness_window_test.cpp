@@ -10,6 +10,7 @@
 
 #include "app/segment_data.cpp"
 #include "runtime/console/code_page.h"
+#include "support/clipboard_manager.h"
 #include "support/message_box_reader.h"
 #include "support/window_fixture.h"
 #include "support/x_selection.h"
@@ -317,6 +318,33 @@ TEST_F(calculator, MouseSelectionIsOfferedAndLeavesTheScreenAlone) {
   EXPECT_EQ(x_selection_text("primary"), banner);
   press_key_and_expect_exit();
 }
+
+// The copied answer outlives the program when a clipboard manager runs: at exit the
+// program hands the clipboard over to it. A manager that never answers does not keep the
+// program from ending (the clipboard then goes with it).
+struct hand_over_case {
+  const char* name;
+  bool manager_answers;
+  const char* clipboard_after_exit;
+};
+void PrintTo(const hand_over_case& c, std::ostream* out) { *out << c.name; }
+
+class calculator_hand_over : public calculator, public ::testing::WithParamInterface<hand_over_case> {};
+
+TEST_P(calculator_hand_over, CopiedAnswerAfterExit) {
+  clipboard_manager manager(GetParam().manager_answers);
+  ASSERT_TRUE(manager.ready);
+  answer("550");
+  x_click(display, window, cell_x(30), cell_y(7), 1, 2);
+  ASSERT_TRUE(x_wait_selection_text("clipboard", "84.12"));
+  press_key_and_expect_exit();
+  EXPECT_EQ(x_selection_text("clipboard"), GetParam().clipboard_after_exit);
+}
+
+INSTANTIATE_TEST_SUITE_P(Managers, calculator_hand_over,
+                         ::testing::Values(hand_over_case{"Answering", true, "84.12"},
+                                           hand_over_case{"Silent", false, ""}),
+                         [](const ::testing::TestParamInfo<hand_over_case>& info) { return info.param.name; });
 
 // A triple click takes the row; a change to a highlighted cell takes the highlight away.
 TEST_F(calculator, TripleClickTakesTheRowUntilItChanges) {
