@@ -17,6 +17,7 @@
 #include "runtime/window/message_box.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/keyboard.h"
+#include "runtime/window/keypad_decimal.h"
 #include "runtime/window/frame_presenter.h"
 #include "runtime/window/textures.h"
 #include "runtime/window/selection.h"
@@ -152,6 +153,7 @@ void create_window(int argc, char** argv) {
   glutCloseFunc(window_close_requested);
   intercept_close_button();
   selection_install(toolkit_display, glXGetCurrentDrawable());
+  keypad_decimal_install(toolkit_display);
 }
 
 void prepare_window(int argc, char** argv) {
@@ -214,6 +216,7 @@ void window_idle() {
   }
   drain_requests();
   selection_serve();
+  keypad_decimal_serve();
   if (handshake_answer(exclusive_access)) handshake_hold(exclusive_access);
   // The display callback runs before the next idle pass: do not wait then.
   if (presentation_due()) {

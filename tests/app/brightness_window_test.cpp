@@ -229,6 +229,50 @@ INSTANTIATE_TEST_SUITE_P(Scales, calculator_displays,
                                            display_case{"XftDpi192", nullptr, "Xft.dpi:\t192\n", 1280, 800}),
                          [](const ::testing::TestParamInfo<display_case>& info) { return info.param.name; });
 
+// The keypad's decimal key types "." with Num Lock on, whatever the layout prints on it
+// (a point, KP_Separator's comma, a plain comma); the main keyboard's comma stays a comma,
+// which a number answer refuses.
+struct layout_case {
+  const char* name;
+  const char* setxkbmap;
+};
+void PrintTo(const layout_case& c, std::ostream* out) { *out << c.name; }
+
+class calculator_layouts : public calculator, public ::testing::WithParamInterface<layout_case> {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(window_fixture::SetUp());
+    ASSERT_TRUE(x_set_keyboard_layout(display, GetParam().setxkbmap));
+    x_set_num_lock(display, true);
+    start_calculator(program_io{});
+  }
+  void TearDown() override {
+    if (display) {
+      x_set_num_lock(display, false);
+      x_set_keyboard_layout(display, "us");
+    }
+    calculator::TearDown();
+  }
+};
+
+TEST_P(calculator_layouts, KeypadDecimalKeyTypesAPoint) {
+  x_focus(display, window);
+  x_type_text(display, "550");
+  x_key(display, XK_KP_Delete);  // the keypad's decimal key: KP_Delete is its level without Num Lock
+  x_type_text(display, "5,");
+  ASSERT_TRUE(wait_until([](const screen_text& s) { return trimmed(s.lines[5]) == std::string(prompt) + "550.5"; }))
+      << trimmed(screen.lines[5]);
+  x_key(display, XK_Return);
+  ASSERT_TRUE(wait_for_end_prompt());
+  EXPECT_EQ(trimmed(screen.lines[7]), expected_result_line(550.5));
+  press_key_and_expect_exit();
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, calculator_layouts,
+                         ::testing::Values(layout_case{"Us", "us"}, layout_case{"German", "de"},
+                                           layout_case{"GermanFourLevelKeypad", "de -option kpdl:commaoss"}),
+                         [](const ::testing::TestParamInfo<layout_case>& info) { return info.param.name; });
+
 // Boundaries, segment interiors, just outside the range, and text VAL cannot read.
 struct answer_case {
   const char* typed;
