@@ -410,6 +410,37 @@ void selection_hand_over() {
   }
 }
 
+namespace {
+
+// Shift+Insert pastes PRIMARY (as in xterm), Ctrl+Shift+V CLIPBOARD (as in terminals);
+// Ctrl+V alone stays a key the program reads. The toolkit hands Ctrl+V over as code 22.
+bool is_clipboard_paste_key(unsigned char key) { return key == 22 && glutGetModifiers() == (GLUT_ACTIVE_CTRL | GLUT_ACTIVE_SHIFT); }
+bool is_primary_paste_key(int key) { return key == GLUT_KEY_INSERT && glutGetModifiers() == GLUT_ACTIVE_SHIFT; }
+
+}  // namespace
+
+void selection_key(unsigned char key, int x, int y) {
+  if (is_clipboard_paste_key(key))
+    start_paste(state.clipboard);
+  else
+    keyboard_callback(key, x, y);
+}
+
+void selection_key_up(unsigned char key, int x, int y) {
+  if (!is_clipboard_paste_key(key)) keyboard_up_callback(key, x, y);
+}
+
+void selection_special(int key, int x, int y) {
+  if (is_primary_paste_key(key))
+    start_paste(XA_PRIMARY);
+  else
+    special_callback(key, x, y);
+}
+
+void selection_special_up(int key, int x, int y) {
+  if (!is_primary_paste_key(key)) special_up_callback(key, x, y);
+}
+
 void selection_mouse(int button, int button_state, int x, int y) {
   cell_place place{0, 0};
   bool on_cell = cell_at(x, y, &place);

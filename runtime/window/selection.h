@@ -18,6 +18,13 @@ void selection_serve();
 // hands the text over to it (waiting a fifth of a second at most), so it outlives the program.
 void selection_hand_over();
 
+// GLUT key callbacks in front of the keyboard's (keyboard.h): Shift+Insert pastes PRIMARY,
+// Ctrl+Shift+V pastes CLIPBOARD; every other key goes on to the keyboard.
+void selection_key(unsigned char key, int x, int y);
+void selection_key_up(unsigned char key, int x, int y);
+void selection_special(int key, int x, int y);
+void selection_special_up(int key, int x, int y);
+
 // GLUT mouse callbacks: the left button selects, the middle button pastes PRIMARY, the
 // right button pastes CLIPBOARD.
 void selection_mouse(int button, int state, int x, int y);

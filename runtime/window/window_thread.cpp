@@ -140,10 +140,10 @@ void create_window(int argc, char** argv) {
 
   glutDisplayFunc(present_frame);
   glutIdleFunc(window_idle);
-  glutKeyboardFunc(keyboard_callback);
-  glutKeyboardUpFunc(keyboard_up_callback);
-  glutSpecialFunc(special_callback);
-  glutSpecialUpFunc(special_up_callback);
+  glutKeyboardFunc(selection_key);
+  glutKeyboardUpFunc(selection_key_up);
+  glutSpecialFunc(selection_special);
+  glutSpecialUpFunc(selection_special_up);
   glutMouseFunc(selection_mouse);
   glutMotionFunc(selection_drag);
   glutPassiveMotionFunc(motion_ignored);

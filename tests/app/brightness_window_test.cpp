@@ -24,11 +24,12 @@ const char* const result_label = "   Helligkeit Vollstfarbe: ";
 const char* const farewell = "   Druecke eine Taste um das Programm zu beenden.";
 const char* const latin1_typed = "\u00e4\u00f6\u00fc\u00df\u00b0\u00b5\u00c4";  // äöüß°µÄ
 
-// UTF-8 text as the screen shows it: code page 437 codes, characters without one left out.
+// UTF-8 text as the screen shows it: code page 437 codes, characters without one left out;
+// a control character stands for the key of its code, shown as that code's glyph.
 std::string screen_codes(const std::string& utf8) {
   std::string out;
   for (char32_t c : utf8_code_points(utf8)) {
-    int32_t code = code_page_437_from_unicode(c);
+    int32_t code = c < 0x20 ? int32_t(c) : code_page_437_from_unicode(c);
     if (code >= 0) out.push_back(static_cast<char>(code));
   }
   return out;
@@ -437,10 +438,13 @@ TEST_P(calculator_paste_race, PasteOfALineAndMoreLeavesTheAnswerUntilARealKey) {
 INSTANTIATE_TEST_SUITE_P(Runs, calculator_paste_race, ::testing::Range(0, 16));
 
 // Pasted and typed text take the same way into INPUT: the same characters get through,
-// and characters beyond ASCII show as their code page 437 glyphs.
+// and characters beyond ASCII show as their code page 437 glyphs. The paste keys paste as
+// the buttons do; Ctrl+V is no paste key but the program's key (code 22, shown as its glyph
+// before the text then typed, which shows once).
+enum class entry_way { typed, middle_button, shift_insert, ctrl_shift_v, ctrl_v_then_typed };
 struct entry_case {
   const char* name;
-  bool pasted;       // through the middle button (PRIMARY), else typed through XTest
+  entry_way way;
   const char* text;  // UTF-8
   const char* shown;  // UTF-8, what the answer row then shows after the prompt
 };
@@ -450,12 +454,17 @@ class calculator_entry : public calculator, public ::testing::WithParamInterface
 
 TEST_P(calculator_entry, AnswerRowShowsWhatInputLetThrough) {
   const entry_case& c = GetParam();
-  if (c.pasted) {
-    ASSERT_TRUE(x_set_selection("primary", c.text));
-    x_click(display, window, cell_x(40), cell_y(12), 2);
-  } else {
-    x_focus(display, window);
-    x_type_text(display, c.text);
+  bool from_primary = c.way == entry_way::middle_button || c.way == entry_way::shift_insert;
+  if (c.way != entry_way::typed) {
+    ASSERT_TRUE(x_set_selection(from_primary ? "primary" : "clipboard", c.text));
+  }
+  x_focus(display, window);
+  switch (c.way) {
+    case entry_way::middle_button: x_click(display, window, cell_x(40), cell_y(12), 2); break;
+    case entry_way::shift_insert: x_key(display, XK_Insert, {XK_Shift_L}); break;
+    case entry_way::ctrl_shift_v: x_key(display, XK_v, {XK_Control_L, XK_Shift_L}); break;
+    case entry_way::ctrl_v_then_typed: x_key(display, XK_v, {XK_Control_L}); [[fallthrough]];
+    case entry_way::typed: x_type_text(display, c.text); break;
   }
   const std::string expected = trimmed(std::string(prompt) + screen_codes(c.shown));
   EXPECT_TRUE(wait_until([&](const screen_text& s) { return trimmed(s.lines[5]) == expected; }))
@@ -466,10 +475,13 @@ TEST_P(calculator_entry, AnswerRowShowsWhatInputLetThrough) {
 
 INSTANTIATE_TEST_SUITE_P(
     TypedAndPasted, calculator_entry,
-    ::testing::Values(entry_case{"TypedLatin1", false, latin1_typed, latin1_typed},
-                      entry_case{"TypedRefused", false, "5a5,0", "5a50"},
-                      entry_case{"PastedRefused", true, "5a5,0", "5a50"},
-                      entry_case{"PastedBeyondCodePage", true, "550 \u00b5m \u2713", "550 \u00b5m"}),
+    ::testing::Values(entry_case{"TypedLatin1", entry_way::typed, latin1_typed, latin1_typed},
+                      entry_case{"TypedRefused", entry_way::typed, "5a5,0", "5a50"},
+                      entry_case{"PastedRefused", entry_way::middle_button, "5a5,0", "5a50"},
+                      entry_case{"PastedBeyondCodePage", entry_way::middle_button, "550 \u00b5m \u2713", "550 \u00b5m"},
+                      entry_case{"ShiftInsertPastesPrimary", entry_way::shift_insert, "5a5,0", "5a50"},
+                      entry_case{"CtrlShiftVPastesClipboard", entry_way::ctrl_shift_v, "5a5,0", "5a50"},
+                      entry_case{"CtrlVReachesTheProgram", entry_way::ctrl_v_then_typed, "550", "\x16" "550"}),
     [](const ::testing::TestParamInfo<entry_case>& info) { return info.param.name; });
 
 TEST_F(calculator, CloseButtonWhileInputWaitsEndsWithZero) {
