@@ -274,6 +274,50 @@ INSTANTIATE_TEST_SUITE_P(Layouts, calculator_layouts,
                                            layout_case{"GermanFourLevelKeypad", "de -option kpdl:commaoss"}),
                          [](const ::testing::TestParamInfo<layout_case>& info) { return info.param.name; });
 
+// Under a window manager that keeps a maximized window at its size, the screen is drawn
+// centred at the largest whole scale that fits; Alt+Enter's cycle comes back to the
+// maximized window, and giving the window its size back snaps it to 640 x 400 again.
+class calculator_managed : public calculator {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(window_fixture::SetUp());
+    manager = x_start_window_manager(display);
+    ASSERT_GT(manager, 0) << "openbox never took over";
+    start_calculator(program_io{});
+  }
+  void TearDown() override {
+    if (display) x_end_window_manager(display, manager);
+    calculator::TearDown();
+  }
+  pid_t manager = -1;
+};
+
+TEST_F(calculator_managed, MaximizedWindowShowsTheScreenCentredAtAWholeScale) {
+  int maximized_w = 0, maximized_h = 0;
+  x_set_maximized(display, window, true);
+  ASSERT_TRUE(wait_for_size([&](int w, int h) {
+    maximized_w = w;
+    maximized_h = h;
+    return w > 640 * 2 - 1 && h > 400 * 2;
+  })) << maximized_w << " x " << maximized_h;
+  // Read back centred at twice the size, every frame pixel a uniform 2 x 2 block.
+  answer("550");
+  EXPECT_EQ(trimmed(screen.lines[7]), "   Helligkeit Vollstfarbe:  84.12");
+  EXPECT_TRUE(screen.uniform_blocks);
+  for (int step = 1; step <= 5; ++step) {
+    x_key(display, XK_Return, {XK_Alt_L});
+    bool full = step < 5;
+    EXPECT_TRUE(wait_for_size([&](int w, int h) {
+      return full ? w == 1280 && h == 1024 : w == maximized_w && h == maximized_h;
+    })) << "Alt+Enter " << step;
+  }
+  x_set_maximized(display, window, false);
+  EXPECT_TRUE(wait_for_size([](int w, int h) { return w == 640 && h == 400; }));
+  ASSERT_TRUE(wait_for_end_prompt());
+  EXPECT_EQ(trimmed(screen.lines[7]), "   Helligkeit Vollstfarbe:  84.12");
+  press_key_and_expect_exit();
+}
+
 // Boundaries, segment interiors, just outside the range, and text VAL cannot read.
 struct answer_case {
   const char* typed;
