@@ -1,6 +1,8 @@
 // End-to-end tests of the calculator: started as a user would, typed at through XTest, read back from its pixels.
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -314,6 +316,29 @@ TEST_F(calculator_managed, MaximizedWindowShowsTheScreenCentredAtAWholeScale) {
   x_set_maximized(display, window, false);
   EXPECT_TRUE(wait_for_size([](int w, int h) { return w == 640 && h == 400; }));
   ASSERT_TRUE(wait_for_end_prompt());
+  EXPECT_EQ(trimmed(screen.lines[7]), "   Helligkeit Vollstfarbe:  84.12");
+  press_key_and_expect_exit();
+}
+
+// Started from a directory that was deleted meanwhile (the shell still stands in it): the
+// directory counts as unknown and the calculator runs as usual.
+class calculator_in_deleted_directory : public calculator {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(window_fixture::SetUp());
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    std::string gone = temp_path("gone");
+    ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
+    ASSERT_EQ(chdir(gone.c_str()), 0);
+    ASSERT_EQ(rmdir(gone.c_str()), 0);
+    start_calculator(program_io{});  // inherits the deleted directory
+    ASSERT_EQ(chdir(here), 0);
+  }
+};
+
+TEST_F(calculator_in_deleted_directory, AnswersAsUsual) {
+  answer("550");
   EXPECT_EQ(trimmed(screen.lines[7]), "   Helligkeit Vollstfarbe:  84.12");
   press_key_and_expect_exit();
 }
