@@ -10,7 +10,6 @@
 #include "runtime/console/input.h"
 #include "runtime/console/print.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/arrays.h"
 #include "runtime/values/data_reader.h"
@@ -22,6 +21,10 @@
 #include "runtime/top/chain.h"
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
+#include "runtime/ground/program_settings.h"
+#include "runtime/ground/threads.h"
+#include "runtime/ground/fpu.h"
+#include "runtime/ground/process_exit.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
+#include "runtime/ground/sleeping.h"
 
 void* input_dest_ptrs[input_dest_capacity];
 uint32_t input_dest_types[input_dest_capacity];
@@ -190,15 +190,9 @@ void input_statement(int32_t count, uint8_t line_end) {
   int32_t target = get_write_target();
   set_read_source(target);
   editor.input_snapshot = image_copy(target, 0, 0);
-  if (editor.input_snapshot > -2) {
-    raise_error(error_input_snapshot_memory);
-    return;
-  }
+  if (editor.input_snapshot > -2) raise_fatal_error(error_input_snapshot_memory);
   editor.input_canvas = image_copy(target, 0, 0);
-  if (editor.input_canvas > -2) {
-    raise_error(error_input_canvas_memory);
-    return;
-  }
+  if (editor.input_canvas > -2) raise_fatal_error(error_input_canvas_memory);
   editor.saved_col = write_target->cursor_col;
   editor.saved_row = write_target->cursor_row;
   editor.saved_wrap = write_target->wrap_pending;

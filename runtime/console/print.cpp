@@ -7,8 +7,8 @@
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
+#include "runtime/ground/sleeping.h"
 
 int32_t controls_off = 0;
 int32_t label_controls_off = 0;

@@ -9,7 +9,6 @@
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 
 int32_t* page_table = nullptr;

@@ -1,7 +1,7 @@
 // The shared words' storage and first values (what each means is in shared_words.h).
 #include "runtime/ground/shared_words.h"
 
-#include "runtime/ground/lifecycle.h"
+#include "runtime/ground/timers.h"
 
 std::atomic<uint8_t> close_requested{0};
 std::atomic<uint8_t> stop_all{0};

@@ -4,10 +4,16 @@
 #include <cstring>
 
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/top/error_handling.h"
+#include "runtime/ground/program_settings.h"
+#include "runtime/ground/sleeping.h"
+#include "runtime/ground/threads.h"
+#include "runtime/ground/process_exit.h"
+#include "runtime/ground/event_traps.h"
+#include "runtime/window/window.h"
+#include "runtime/window/message_box.h"
 
 namespace {
 
@@ -51,6 +57,11 @@ void line_event_check(int32_t line, int32_t include_line, const char* include_fi
     return;
   }
   if (!program_ended) dispatch_event_traps();
+}
+
+void report_fatal_error(const char* message, const char* title) {
+  show_error_box(message, title, "ok");
+  exit_process(exit_status_orderly);
 }
 
 void report_pending_error() {

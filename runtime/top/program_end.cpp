@@ -5,11 +5,14 @@
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/window.h"
+#include "runtime/ground/program_settings.h"
+#include "runtime/ground/sleeping.h"
+#include "runtime/ground/threads.h"
+#include "runtime/ground/process_exit.h"
 
 void end_program() {
   program_ended = 1;

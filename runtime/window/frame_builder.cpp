@@ -11,6 +11,7 @@
 #include "runtime/window/message_box.h"
 #include "runtime/window/frame_builder.h"
 #include "runtime/window/window.h"
+#include "runtime/window/window_wake.h"
 
 int32_t layer_order[4] = {1, 2, 3, 4};
 

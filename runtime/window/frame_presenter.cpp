@@ -13,8 +13,6 @@
 #include "runtime/window/frame_presenter.h"
 #include "runtime/window/selection.h"
 
-int32_t allowed_fullscreen_mode = 0;
-int32_t allowed_fullscreen_smooth = 0;
 int32_t resize_mode = 0;
 int32_t snap_window_to_frame = 1;
 int32_t previous_window_width = 0, previous_window_height = 0;

@@ -17,8 +17,6 @@ bool presentation_due();
 void window_reshaped(int width, int height);
 
 // Full-screen and resize settings; the program's statements set them.
-extern int32_t allowed_fullscreen_mode;    // 0 any, -1 Alt+Enter off, 1 or 2 only that mode
-extern int32_t allowed_fullscreen_smooth;  // 0 either, 1 only smooth, -1 only not smooth
 extern int32_t resize_mode;                // 0 off, 1 stretch, 2 stretch smoothed
 extern int32_t snap_window_to_frame;       // 1: a window of another size is resized to the frame
 

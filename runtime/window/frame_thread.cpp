@@ -6,12 +6,14 @@
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/ground/wake_signal.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/frame_builder.h"
 #include "runtime/window/window.h"
+#include "runtime/ground/sleeping.h"
+#include "runtime/ground/process_exit.h"
+#include "runtime/ground/timers.h"
 
 namespace {
 

@@ -10,7 +10,9 @@
 #include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/keyboard.h"
-#include "runtime/window/frame_presenter.h"
+
+int32_t allowed_fullscreen_mode = 0;
+int32_t allowed_fullscreen_smooth = 0;
 
 namespace {
 

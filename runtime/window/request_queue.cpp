@@ -8,10 +8,10 @@
 #include <deque>
 
 #include "runtime/console/screen.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/desktop_identity.h"
 #include "runtime/window/window.h"
+#include "runtime/window/window_wake.h"
 
 // Queue state. Made once with new and never freed: the window thread runs exit while
 // the frame thread still waits on a completion and holds pointers into it.

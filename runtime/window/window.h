@@ -31,6 +31,9 @@ int request_iconify_window();
 int request_warp_pointer(int32_t x, int32_t y);
 int request_set_cursor(int32_t cursor);
 int32_t window_get(int32_t what);
+// Ends the process from any thread. With a window, a thread other than the window thread
+// hands the exit to the window thread (exit while it is inside OpenGL crashes the driver).
+[[noreturn]] void exit_process(int32_t status);
 [[noreturn]] void exit_via_window(int32_t status);
 bool on_window_thread();
 void remember_window_thread();  // called by the window thread before it makes the window
@@ -44,8 +47,6 @@ void prepare_window(int argc, char** argv);
 void window_idle();
 void drain_requests();
 void window_close_requested();
-// Ends the window thread's wait between passes now (any thread; nothing before the window exists).
-void window_wake();
 // The cached window metrics are read again on the next drain_requests (window thread).
 void window_metrics_stale();
 
