@@ -47,7 +47,7 @@ bool page_table_reserve(int32_t count) {
   return true;
 }
 
-bool frames_must_pause() { return auto_display.load() != 0 && threads_started.load() != 0; }
+bool frames_must_pause() { return auto_display.load() != display_manual && threads_started.load() != 0; }
 
 // Asks the frame builder to stand still while the pages are rebuilt under it.
 void frame_builder_pause() {

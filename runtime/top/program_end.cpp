@@ -31,7 +31,7 @@ void end_program() {
     string_release_temporaries(mark, 0);
     // Keys typed before END never answer the prompt.
     while (bios_key_take() >= 0) sleep_ms(0);
-    auto_display = 1;
+    auto_display = display_automatic;
     for (;;) {
       // Up to 100 ms a pass, but a key ends the wait as soon as it arrives.
       key_wait(100);

@@ -1,12 +1,15 @@
 // The window thread: window creation, the GLUT loop, the request queue and the frame thread.
 #pragma once
+#include <pthread.h>
+
 #include <cstdint>
 
-// One-shot event that one thread waits on and another fires.
+// One-shot event that one thread (the sender of a request) waits on and another (the
+// window thread, when the request has run) fires.
 struct completion_signal {
-  int32_t done;
-  void* mutex;      // pthread_mutex_t*, heap
-  void* condition;  // pthread_cond_t*, heap
+  pthread_mutex_t mutex;      // guards done
+  pthread_cond_t condition;   // broadcast when done becomes 1
+  int32_t done;               // 1 once fired
 };
 completion_signal* completion_signal_new();
 void completion_signal_wait(completion_signal* signal);
