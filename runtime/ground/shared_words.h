@@ -17,8 +17,10 @@
 // data race. Unless a comment says otherwise a word orders nothing but itself: what it
 // announces is either in other atomics or behind a handshake. Data that crosses threads
 // outside this file (the text pages' cells, the key ring, the frame slots) says so where it
-// is declared. A thread that must sleep until another has work for it waits on a
-// wake_signal; a thread that must stop another for a moment uses a handshake.
+// is declared; a word that only one file's functions touch stays private to that file (the
+// README's table of how the threads talk names each). A thread that must sleep until
+// another has work for it waits on a wake_signal; a thread that must stop another for a
+// moment uses a handshake.
 
 struct timer_slot;
 struct screen_image;
