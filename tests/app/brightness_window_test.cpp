@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,7 @@ INSTANTIATE_TEST_SUITE_P(Scales, calculator_displays,
 struct answer_case {
   const char* typed;
   double wavelength;
+  bool ask_curve_tool = false;  // brightness-curve must print the same answer for the same text
 };
 
 class calculator_answers : public calculator, public ::testing::WithParamInterface<answer_case> {};
@@ -200,6 +202,11 @@ TEST_P(calculator_answers, ResultLineMatchesTheTable) {
   const answer_case& c = GetParam();
   answer(c.typed);
   EXPECT_EQ(trimmed(screen.lines[7]), expected_result_line(c.wavelength)) << "typed " << c.typed;
+  if (c.ask_curve_tool) {
+    char cut[32];  // the calculator's answer with the tool's three decimals
+    std::snprintf(cut, sizeof cut, "%.3f", std::strtod(screen.lines[7].c_str() + std::strlen(result_label), nullptr));
+    EXPECT_EQ(run_program(BRIGHTNESS_CURVE_EXE, {c.typed}).out, std::string(c.typed) + "\t" + cut + "\n");
+  }
   EXPECT_EQ(trimmed(screen.lines[9]), farewell);
   press_key_and_expect_exit();
 }
@@ -207,8 +214,8 @@ TEST_P(calculator_answers, ResultLineMatchesTheTable) {
 INSTANTIATE_TEST_SUITE_P(
     Wavelengths, calculator_answers,
     ::testing::Values(answer_case{"380", 380}, answer_case{"385", 385}, answer_case{"780", 780},
-                      answer_case{"450.5", 450.5}, answer_case{"489.3", 489.3}, answer_case{"600", 600},
-                      answer_case{"700.25", 700.25}, answer_case{"379.999", 379.999},
+                      answer_case{"450.5", 450.5, true}, answer_case{"489.3", 489.3, true},
+                      answer_case{"600", 600}, answer_case{"700.25", 700.25, true}, answer_case{"379.999", 379.999},
                       answer_case{"780.001", 780.001}, answer_case{"abc", 0}, answer_case{"", 0}));
 
 TEST(calculator_expectations, BoundaryUsesTheLowerSegmentAndOutsideIsZero) {
