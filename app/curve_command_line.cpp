@@ -9,8 +9,6 @@
 
 namespace {
 
-const char* const program_name = "brightness-curve";
-
 const char* const help_text =
     "Usage: brightness-curve [OPTION]... [WAVELENGTH]...\n"
     "Print the relative brightness of the full colour of light wavelengths from 380 to 780 nm,\n"
@@ -44,11 +42,11 @@ const char* const help_text =
 
 int usage_error(const char* message, const char* value) {
   if (message) {
-    std::fprintf(stderr, "%s: ", program_name);
+    std::fprintf(stderr, "%s: ", curve_program_name);
     std::fprintf(stderr, message, value);
     std::fputc('\n', stderr);
   }
-  std::fprintf(stderr, "Try '%s --help' for more information.\n", program_name);
+  std::fprintf(stderr, "Try '%s --help' for more information.\n", curve_program_name);
   return 2;
 }
 
@@ -102,7 +100,7 @@ int read_command_line(int argc, char** argv, curve_request* request) {
         std::fputs(help_text, stdout);
         return 0;
       case option_version:
-        print_version(stdout, program_name);
+        print_version(stdout, curve_program_name);
         return 0;
       default:
         return usage_error(nullptr, nullptr);

@@ -6,6 +6,9 @@
 #include "app/curve_table.h"
 #include "app/decimal_range.h"
 
+// The name the program gives itself in its messages.
+constexpr const char* curve_program_name = "brightness-curve";
+
 enum class input_kind { wavelength, standard_input, range };
 
 struct curve_input {

@@ -12,7 +12,6 @@
 
 namespace {
 
-const char* const program_name = "brightness-curve";
 constexpr int64_t lowest_nm = 380, highest_nm = 780;  // the table's range
 constexpr int64_t plot_step_tenths = 5;               // the plot samples at least every 0.5 nm
 
@@ -21,29 +20,28 @@ struct run_state {
   int status;
 };
 
+// The wavelength of `text` and its brightness; else why the text is refused.
+const char* refusal(std::string_view text, curve_point* point) {
+  if (!wavelength_value(text, &point->wavelength))
+    return "is not a wavelength: give a number of nm from 380 to 780, with a decimal point or comma";
+  if (!spectral_brightness(point->wavelength, &point->brightness))
+    return "is outside the table: give a wavelength from 380 to 780 nm";
+  return nullptr;
+}
+
 // `where` names the input's place ("" on the command line, "standard input, line 3: ").
 void refuse(run_state& run, const std::string& where, std::string_view text, const char* why) {
-  std::fprintf(run.err, "%s: %s'%.*s' %s\n", program_name, where.c_str(), static_cast<int>(text.size()),
+  text = trimmed_text(text);
+  std::fprintf(run.err, "%s: %s'%.*s' %s\n", curve_program_name, where.c_str(), static_cast<int>(text.size()),
                text.data(), why);
   run.status = 1;
 }
 
-// The wavelength of `text` and its brightness; false (with the message) when refused.
+// The point of `text`; false, with the message, when it is refused.
 bool curve_point_of(run_state& run, const std::string& where, std::string_view text, curve_point* point) {
-  if (!wavelength_value(text, &point->wavelength)) {
-    refuse(run, where, trimmed_text(text), "is not a wavelength: give a number of nm from 380 to 780, with a decimal point or comma");
-    return false;
-  }
-  if (!spectral_brightness(point->wavelength, &point->brightness)) {
-    refuse(run, where, trimmed_text(text), "is outside the table: give a wavelength from 380 to 780 nm");
-    return false;
-  }
-  return true;
-}
-
-void print_text_row(run_state& run, table_writer& table, const std::string& where, std::string_view text) {
-  curve_point point;
-  if (curve_point_of(run, where, text, &point)) table_row(table, point.wavelength, point.brightness);
+  const char* why = refusal(text, point);
+  if (why) refuse(run, where, text, why);
+  return !why;
 }
 
 void print_standard_input(run_state& run, table_writer& table, std::FILE* in) {
@@ -54,7 +52,11 @@ void print_standard_input(run_state& run, table_writer& table, std::FILE* in) {
     std::string_view text(line, static_cast<size_t>(length));
     if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
     if (trimmed_text(text).empty()) continue;  // blank lines separate nothing
-    print_text_row(run, table, "standard input, line " + std::to_string(number) + ": ", text);
+    curve_point point;
+    if (const char* why = refusal(text, &point))
+      refuse(run, "standard input, line " + std::to_string(number) + ": ", text, why);
+    else
+      table_row(table, point.wavelength, point.brightness);
   }
   std::free(line);
 }
@@ -63,8 +65,8 @@ void print_standard_input(run_state& run, table_writer& table, std::FILE* in) {
 decimal_range range_inside_table(run_state& run, const curve_input& input) {
   decimal_range range = input.range;
   if (clamp_range(&range, lowest_nm, highest_nm)) {
-    std::fprintf(run.err, "%s: --range %s reaches outside the table: only its wavelengths from 380 to 780 nm are used\n",
-                 program_name, input.text.c_str());
+    std::fprintf(run.err, "%s: --range %s reaches outside the table: only its wavelengths from 380 to 780 nm are "
+                 "used\n", curve_program_name, input.text.c_str());
     run.status = 1;
   }
   return range;
@@ -90,23 +92,21 @@ int write_plot(run_state& run, const curve_request& request, std::FILE* out) {
   for_each_range_point(run, input, range, [&points](const curve_point& p) { points.push_back(p); });
   // The range's own end, when the finer steps do not land on it.
   char text[48];
+  const std::string_view end_text(text, decimal_text(range.to, range.scale, text));
   curve_point end;
-  if (range.to >= range.from && (range.to - range.from) % range.step != 0 &&
-      curve_point_of(run, "--range " + input.text + ": ", std::string_view(text, decimal_text(range.to, range.scale, text)), &end))
+  if (range.to > range.from && (range.to - range.from) % range.step != 0 && !refusal(end_text, &end))
     points.push_back(end);
   if (points.size() < 2) {
-    std::fprintf(run.err, "%s: --range %s leaves nothing to draw inside 380 to 780 nm\n", program_name, input.text.c_str());
+    std::fprintf(run.err, "%s: --range %s leaves nothing to draw inside 380 to 780 nm\n", curve_program_name,
+                 input.text.c_str());
     return 1;
   }
   const bool to_file = request.svg_path != "-";
   std::FILE* target = to_file ? std::fopen(request.svg_path.c_str(), "w") : out;
-  if (!target) {
-    std::fprintf(run.err, "%s: cannot write %s: %s\n", program_name, request.svg_path.c_str(), std::strerror(errno));
-    return 1;
-  }
-  write_curve_svg(target, points);
-  if (to_file && std::fclose(target) != 0) {
-    std::fprintf(run.err, "%s: cannot write %s: %s\n", program_name, request.svg_path.c_str(), std::strerror(errno));
+  if (target) write_curve_svg(target, points);
+  if (!target || (to_file && std::fclose(target) != 0)) {
+    std::fprintf(run.err, "%s: cannot write %s: %s\n", curve_program_name, request.svg_path.c_str(),
+                 std::strerror(errno));
     return 1;
   }
   return run.status;
@@ -122,7 +122,9 @@ int run_curve_request(const curve_request& request, std::FILE* in, std::FILE* ou
     table_writer table{out, request.format, request.full, 0};
     table_begin(table);
     for (const curve_input& input : request.inputs) {
-      if (input.kind == input_kind::wavelength) print_text_row(run, table, "", input.text);
+      curve_point point;
+      if (input.kind == input_kind::wavelength && curve_point_of(run, "", input.text, &point))
+        table_row(table, point.wavelength, point.brightness);
       if (input.kind == input_kind::standard_input) print_standard_input(run, table, in);
       if (input.kind == input_kind::range)
         for_each_range_point(run, input, range_inside_table(run, input),
@@ -131,7 +133,7 @@ int run_curve_request(const curve_request& request, std::FILE* in, std::FILE* ou
     table_end(table);
   }
   if (std::fflush(out) != 0 || std::ferror(out)) {
-    std::fprintf(err, "%s: cannot write the output: %s\n", program_name, std::strerror(errno));
+    std::fprintf(err, "%s: cannot write the output: %s\n", curve_program_name, std::strerror(errno));
     return 1;
   }
   return run.status;

@@ -1,6 +1,7 @@
 // Wavelength text (keeps the number syntax brightness-curve accepts and the hand-over of the text to VAL).
 #include "app/wavelength_text.h"
 
+#include <cstdint>
 #include <string>
 
 #include "runtime/values/number_text.h"
@@ -50,7 +51,7 @@ std::string_view trimmed_text(std::string_view text) {
 
 bool wavelength_value(std::string_view text, double* value) {
   text = trimmed_text(text);
-  if (!is_decimal_number(text)) return false;
+  if (text.size() > INT32_MAX || !is_decimal_number(text)) return false;  // a string record's length is 32 bits
   std::string point_text(text);
   for (char& c : point_text)
     if (c == ',') c = '.';
