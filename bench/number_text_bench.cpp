@@ -10,7 +10,7 @@
 #include "runtime/values/data_reader.h"
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
-#include "runtime/ground/lifecycle.h"
+#include "runtime/ground/fpu.h"
 
 namespace {
 

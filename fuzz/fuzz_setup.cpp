@@ -5,8 +5,8 @@
 #include "fuzz/fuzz_targets.h"
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/console/screen.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
+#include "runtime/ground/fpu.h"
 
 const char* fuzz_current_input = nullptr;
 

@@ -1,13 +1,23 @@
 #!/usr/bin/env python3
-# Include direction check: a runtime file may include headers of its own layer or lower
-# ones, never the program's or the tests' files; and no two pieces of one layer lean on
-# each other in a circle; a piece's insides are included only by the piece's own files.
-# Prints each include against these rules.
+# Layer check: includes and calls run one way, from higher layers to lower ones.
+#
+# Reads every runtime source file's includes: a file may include headers of its own layer
+# or lower ones, never the program's or the tests' files, and a piece's insides only from
+# the piece's own files. With a build folder, also reads the build's link graph: for every
+# runtime object file, the symbols it defines and the ones it needs (nm), which gives an
+# edge from each object to each object it calls or reads. It fails on an edge that goes up
+# the layers and on objects that reach themselves through such edges (a circle: neither
+# could be linked, tested or replaced without the other). Prints each offence.
+#
+#   check_layers.py SOURCE_ROOT [BUILD_FOLDER]
+import glob
 import os
 import re
+import subprocess
 import sys
 
-# Lowest first; app/ sits above every runtime layer.
+# Lowest first; app/ sits above every runtime layer. Each layer is a static library of
+# the same name, built from runtime/<layer>/ (plus generated sources of its own).
 LAYERS = ["ground", "values", "console", "window", "top"]
 # Insides of a piece, and the runtime files that may include them (by path prefix).
 INTERNAL = {"runtime/values/string_storage.h": "runtime/values/string"}
@@ -18,7 +28,7 @@ def rank(folder):
     return LAYERS.index(folder) if folder in LAYERS else None
 
 
-def offences(root):
+def include_offences(root):
     found = []
     scanned = 0
     runtime = os.path.join(root, "runtime")
@@ -51,60 +61,99 @@ def offences(root):
     return found
 
 
-def circles(root):
-    """Pieces (a header with the source file of the same name) that reach themselves
-    through includes. A header without a source file of its own (the insides of a piece,
-    a table of constants) belongs to whoever includes it and is not a piece."""
-    runtime = os.path.join(root, "runtime")
-    files = {}
-    for folder in sorted(os.listdir(runtime)):
-        path = os.path.join(runtime, folder)
-        if os.path.isdir(path):
-            for name in sorted(os.listdir(path)):
-                if name.endswith((".cpp", ".h")):
-                    files[f"runtime/{folder}/{name}"] = os.path.join(path, name)
-    pieces = {f[:-2] for f in files if f.endswith(".h") and f[:-2] + ".cpp" in files}
-    needs = {piece: set() for piece in pieces}
-    for short, full in files.items():
-        piece = short.rsplit(".", 1)[0]
-        if piece not in pieces:
-            continue
-        with open(full, encoding="utf-8") as source:
-            for line in source:
-                match = re.match(r'^\s*#\s*include\s+"(runtime/[a-z_]+/[a-z_]+)\.h"', line)
-                if match and match.group(1) in pieces and match.group(1) != piece:
-                    needs[piece].add(match.group(1))
+def symbols(obj, *flags):
+    out = subprocess.run(["nm", "-P", *flags, obj], capture_output=True, text=True, check=True).stdout
+    return [line.split() for line in out.splitlines() if line.strip()]
+
+
+def demangle(name):
+    out = subprocess.run(["c++filt", name], capture_output=True, text=True).stdout.strip()
+    return out or name
+
+
+def link_graph(build):
+    """Objects by name ("<layer>: <source>") with their layer, and the edges between them,
+    each with one symbol that makes it."""
+    objects = {}
+    for layer in LAYERS:
+        folder = os.path.join(build, "runtime", "CMakeFiles", f"{layer}.dir")
+        for obj in sorted(glob.glob(os.path.join(folder, "**", "*.o"), recursive=True)):
+            source = os.path.relpath(obj, folder)[: -len(".o")].replace("__/", "")
+            objects[f"{layer}: {source}"] = (layer, obj)
+    defined = {}
+    needed = {}
+    for name, (_, obj) in objects.items():
+        # Strong definitions only: inline functions and templates (weak) belong to headers.
+        for fields in symbols(obj, "--defined-only"):
+            if len(fields) >= 2 and fields[1] in "TDBR":
+                defined.setdefault(fields[0], name)
+        needed[name] = [fields[0] for fields in symbols(obj, "--undefined-only")]
+    edges = {name: {} for name in objects}
+    for name, wanted in needed.items():
+        for symbol in wanted:
+            target = defined.get(symbol)
+            if target and target != name:
+                edges[name].setdefault(target, symbol)
+    return objects, edges
+
+
+def link_offences(build):
+    objects, edges = link_graph(build)
+    if not objects:
+        return [f"{build}: no runtime object files found (build first)"]
     found = []
-    state = {}  # 1 on the current path, 2 done
+    for name, targets in sorted(edges.items()):
+        for target, symbol in sorted(targets.items()):
+            if rank(objects[target][0]) > rank(objects[name][0]):
+                found.append(f"call up: {name} -> {target} ({demangle(symbol)})")
+    # Circles: strongly connected groups of more than one object (Tarjan).
+    index, low, stack, on_stack, groups = {}, {}, [], set(), []
 
-    def visit(piece, path):
-        state[piece] = 1
-        path.append(piece)
-        for other in sorted(needs[piece]):
-            if state.get(other) == 1:
-                found.append("circle: " + " -> ".join(path[path.index(other):] + [other]))
-            elif other not in state:
-                visit(other, path)
-        path.pop()
-        state[piece] = 2
+    def visit(node):
+        index[node] = low[node] = len(index)
+        stack.append(node)
+        on_stack.add(node)
+        for other in sorted(edges[node]):
+            if other not in index:
+                visit(other)
+                low[node] = min(low[node], low[other])
+            elif other in on_stack:
+                low[node] = min(low[node], index[other])
+        if low[node] == index[node]:
+            group = []
+            while True:
+                member = stack.pop()
+                on_stack.discard(member)
+                group.append(member)
+                if member == node:
+                    break
+            if len(group) > 1:
+                groups.append(sorted(group))
 
-    for piece in sorted(pieces):
-        if piece not in state:
-            visit(piece, [])
+    sys.setrecursionlimit(10000)
+    for node in sorted(edges):
+        if node not in index:
+            visit(node)
+    for group in groups:
+        found.append("circle: " + ", ".join(group))
+        for name in group:
+            for target, symbol in sorted(edges[name].items()):
+                if target in group:
+                    found.append(f"    {name} -> {target} ({demangle(symbol)})")
     return found
 
 
 def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
-    found = offences(root)
+    found = include_offences(root)
     for line in found:
         print(line)
     if found:
         print(f"{len(found)} include(s) against the layer order {' < '.join(LAYERS)} or into another piece's insides")
-    loops = circles(root)
-    for line in loops:
+    calls = link_offences(sys.argv[2]) if len(sys.argv) > 2 else []
+    for line in calls:
         print(line)
-    return 1 if found or loops else 0
+    return 1 if found or calls else 0
 
 
 if __name__ == "__main__":

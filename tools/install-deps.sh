@@ -9,6 +9,7 @@ packages=(
   xvfb xauth x11-utils x11-xkb-utils xclip openbox
   console-data gzip
   desktop-file-utils appstream-util groff-base dpkg-dev lintian
+  librsvg2-bin libxml2-utils libpng-dev
 )
 
 # make fuzz alone needs clang and its libFuzzer runtime.

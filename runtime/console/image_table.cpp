@@ -66,10 +66,7 @@ int32_t image_slot_new() {
   if (free_slot_top >= 0) {
     index = free_slot_stack[free_slot_top--];
   } else {
-    if (next_unused_slot >= image_table_size && !image_table_grow()) {
-      raise_error(error_image_table_memory);  // ends the process
-      return 0;
-    }
+    if (next_unused_slot >= image_table_size && !image_table_grow()) raise_fatal_error(error_image_table_memory);
     index = next_unused_slot++;
   }
   screen_image* image = record_at(index);
@@ -84,10 +81,7 @@ int32_t image_slot_release(int32_t index) {
   if (free_slot_top + 1 >= free_slot_capacity) {
     int32_t capacity = free_slot_capacity + image_table_step;
     void* grown = std::realloc(free_slot_stack, sizeof(int32_t) * static_cast<size_t>(capacity));
-    if (!grown) {
-      raise_error(error_image_slots_memory);  // ends the process
-      return 0;
-    }
+    if (!grown) raise_fatal_error(error_image_slots_memory);
     free_slot_stack = static_cast<int32_t*>(grown);
     free_slot_capacity = capacity;
   }
@@ -121,7 +115,7 @@ void image_table_clear() {
   free_slot_top = -1;
   if (!free_slot_stack) {
     free_slot_stack = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * image_table_step));
-    if (!free_slot_stack) raise_error(error_image_slots_memory);
+    if (!free_slot_stack) raise_fatal_error(error_image_slots_memory);
     free_slot_capacity = image_table_step;
   }
   // Indices 0 and 1 are taken but never live, so handles 0 and -1 name no image.

@@ -10,9 +10,9 @@
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
+#include "runtime/ground/sleeping.h"
 
 void* input_dest_ptrs[input_dest_capacity];
 uint32_t input_dest_types[input_dest_capacity];
@@ -28,6 +28,13 @@ struct line_buffer {
   int32_t capacity;
 };
 
+// Where a field's text stands against its quotes, as the line is split.
+enum field_quotes : int32_t {
+  quotes_outside = 0,  // no quote opened
+  quotes_inside = 1,   // opened: commas belong to the text
+  quotes_closed = 2,   // closed: only a comma may follow
+};
+
 // State of the INPUT statement that runs now (program thread only).
 struct input_editor {
   int32_t count;                                // destinations 1 to count
@@ -38,7 +45,7 @@ struct input_editor {
   uint8_t saved_wrap;                           // wrap_pending at that place
   int32_t pending_spaces;                       // spaces still to feed after a TAB
   bool whole_line;                              // the line form: one string takes everything
-  int32_t quote_state;                          // 0 outside quotes, 1 inside, 2 after the closing one
+  int32_t quote_state;                          // a field_quotes value
   bool console;                                 // the write target is the console page
   uint32_t temp_mark;                           // temporary count at entry
 };
@@ -80,21 +87,21 @@ bool split_and_validate() {
   int32_t field = 1;
   int32_t text_begin = 0, text_end = 0;  // the field's text: line[text_begin, text_end)
   bool at_field_start = true;            // no byte of the field's text yet
-  editor.quote_state = 0;
+  editor.quote_state = quotes_outside;
   for (int32_t at = 0; at < editor.line.length; ++at) {
     uint8_t c = line[at];
-    if (c == ',' && editor.quote_state != 1 && !editor.whole_line) {
-      editor.quote_state = 0;
+    if (c == ',' && editor.quote_state != quotes_inside && !editor.whole_line) {
+      editor.quote_state = quotes_outside;
       if (++field > editor.count) return false;
       text_begin = text_end = 0;
       at_field_start = true;
-    } else if (c == '"' && !editor.whole_line && editor.quote_state == 1) {
-      editor.quote_state = 2;  // closes the quotes, "" included
+    } else if (c == '"' && !editor.whole_line && editor.quote_state == quotes_inside) {
+      editor.quote_state = quotes_closed;  // closes the quotes, "" included
     } else if (c == '"' && !editor.whole_line && at_field_start) {
-      editor.quote_state = 1;
+      editor.quote_state = quotes_inside;
     } else {
       // Nothing but a comma may follow the closing quote, so the text never has a gap.
-      if (editor.quote_state == 2) return false;
+      if (editor.quote_state == quotes_closed) return false;
       if (at_field_start) text_begin = at;
       text_end = at + 1;
       at_field_start = false;
@@ -167,10 +174,10 @@ void finish(uint8_t line_end, uint8_t saved_cursor_visible, int32_t saved_auto_d
   write_target->cursor_visible = saved_cursor_visible;
   image_free(editor.input_snapshot, 1);
   image_free(editor.input_canvas, 1);
-  if (saved_auto_display == 0) {
+  if (saved_auto_display == display_manual) {
     // Manual display: ask for one last frame and wait until the frame builder drew it.
-    auto_display = -1;
-    while (auto_display.load() != 0 && !stop_all.load()) sleep_ms(1);
+    auto_display = display_one_frame;
+    while (auto_display.load() != display_manual && !stop_all.load()) sleep_ms(1);
   }
   set_read_source(saved_read_source);
   string_release_temporaries(editor.temp_mark, 0);
@@ -185,27 +192,21 @@ void input_statement(int32_t count, uint8_t line_end) {
     return;
   }
   editor.count = count;
-  int32_t saved_auto_display = auto_display.exchange(1);
+  int32_t saved_auto_display = auto_display.exchange(display_automatic);
   int32_t saved_read_source = get_read_source();
   int32_t target = get_write_target();
   set_read_source(target);
   editor.input_snapshot = image_copy(target, 0, 0);
-  if (editor.input_snapshot > -2) {
-    raise_error(error_input_snapshot_memory);
-    return;
-  }
+  if (editor.input_snapshot > -2) raise_fatal_error(error_input_snapshot_memory);
   editor.input_canvas = image_copy(target, 0, 0);
-  if (editor.input_canvas > -2) {
-    raise_error(error_input_canvas_memory);
-    return;
-  }
+  if (editor.input_canvas > -2) raise_fatal_error(error_input_canvas_memory);
   editor.saved_col = write_target->cursor_col;
   editor.saved_row = write_target->cursor_row;
   editor.saved_wrap = write_target->wrap_pending;
   editor.temp_mark = temp_count;
   editor.console = write_target->is_console != 0;
   editor.pending_spaces = 0;
-  editor.quote_state = 0;
+  editor.quote_state = quotes_outside;
   editor.whole_line = (input_dest_types[1] & input_type_string) && (input_dest_types[1] & input_type_line);
   if (editor.whole_line) input_dest_types[1] = input_type_whole_line;
   uint8_t saved_cursor_visible = write_target->cursor_visible;

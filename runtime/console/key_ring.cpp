@@ -6,7 +6,6 @@
 
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/ground/wake_signal.h"
 #include "runtime/values/strings.h"

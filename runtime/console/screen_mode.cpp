@@ -9,7 +9,6 @@
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 
 int32_t* page_table = nullptr;
@@ -48,7 +47,7 @@ bool page_table_reserve(int32_t count) {
   return true;
 }
 
-bool frames_must_pause() { return auto_display.load() != 0 && threads_started.load() != 0; }
+bool frames_must_pause() { return auto_display.load() != display_manual && threads_started.load() != 0; }
 
 // Asks the frame builder to stand still while the pages are rebuilt under it.
 void frame_builder_pause() {

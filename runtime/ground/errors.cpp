@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/ground/lifecycle.h"
+#include "runtime/ground/process_exit.h"
 #include "runtime/ground/shared_words.h"
 
 // Error state.
@@ -23,6 +23,11 @@ int32_t error_handler_jump = 0;
 int32_t checks_suspended = 0;
 int32_t assertions_enabled = 0;
 rt_string* program_title = nullptr;
+
+// Set at start-up before other threads run; read by whichever thread raises a fatal error.
+static fatal_error_reporter installed_reporter = nullptr;
+
+void set_fatal_error_reporter(fatal_error_reporter reporter) { installed_reporter = reporter; }
 
 namespace {
 
@@ -146,8 +151,13 @@ bool error_is_critical(uint32_t number) {
 void raise_error(int32_t number) {
   fatal_error_text fatal;
   if (fatal_error_lookup(number, &fatal)) {
-    show_error_box(fatal.message, fatal.title, "ok");
-    exit_process(exit_status_orderly);
+    if (installed_reporter) {
+      installed_reporter(fatal.message, fatal.title);
+    } else {
+      std::fprintf(stderr, "%s: %s\n", fatal.title, fatal.message);
+      std::fflush(stderr);
+    }
+    std::exit(exit_status_orderly);
   }
   if (pending_error) return;  // the first error of a statement is the one reported
   if (number <= 0) number = error_illegal_function_call;

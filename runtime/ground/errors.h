@@ -1,4 +1,4 @@
-// Run-time errors: the pending error, the line event check, the error dialog and the fatal boxes.
+// Run-time errors: the pending error, the error numbers and texts, the fatal error reporter and the dialog texts.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -123,18 +123,20 @@ enum error_code : int32_t {
   error_memory_box_last = 518,
 };
 
-// Fatal numbers show their box and end the process; others become pending (first wins).
+// Fatal numbers go to the fatal error reporter, which ends the process; others become
+// pending (first wins).
 void raise_error(int32_t number);
 // For numbers that are fatal: never returns, so storage that could not grow is never used.
 [[noreturn]] void raise_fatal_error(int32_t number);
 const char* error_message(int32_t number);
-// Shows the error box (the window side's message box, or its text on standard error
-// without a display); returns 1 for Yes or OK, 0 for No or a closed box. A fatal error
-// raised on any layer reaches it, and exit_process, from raise_error: the one call up the
-// layers, because every layer raises errors and only the window can show one.
-int show_error_box(const char* message, const char* title, const char* dialog_type);
-[[noreturn]] void park_program_thread();
-void dispatch_event_traps();
+
+// What a fatal error does with its box text: shows it and ends the process. Every layer
+// raises errors but only a layer above can show a box, so that layer installs its reporter
+// at start-up, before other threads run (a hook: the one way up). The reporter should not
+// return; the process exits with exit_status_orderly if it does. Until one is installed the
+// text goes to standard error as "title: message", then the process exits the same way.
+using fatal_error_reporter = void (*)(const char* message, const char* title);
+void set_fatal_error_reporter(fatal_error_reporter reporter);
 
 // Fatal errors: the box text and title of a number that ends the process at once,
 // or null when the number only becomes pending.
@@ -155,17 +157,3 @@ const char* program_base_name(const char* path);
 // when either buffer cannot be had.
 bool compose_error_dialog(uint32_t number, uint32_t line, const char* location, const char* program_name,
                           char** message, char** title);
-
-// Trapped events (ON KEY and similar device traps). The calculator defines none, so
-// `trap_handler_switch` stays null and no entry ever has a handler.
-struct event_trap {
-  int32_t code;          // key code (or device code) that triggers the trap
-  int32_t alt_code;      // second code that triggers it (arrow keys of the keypad), 0 = none
-  int32_t handler;       // handler number in the program's switch, 0 = none
-  uint8_t on;            // KEY(n) ON
-  int32_t count;         // triggers not yet handled
-  uint8_t running;       // its handler runs now
-};
-extern event_trap key_traps[32];     // slots 1..31 used
-extern event_trap device_traps[31];  // other device traps
-extern void (*trap_handler_switch)(int32_t handler);  // the program's handler switch, or null

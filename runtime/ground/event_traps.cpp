@@ -1,9 +1,11 @@
 // Event traps (keeps the ON KEY and device trap tables and runs triggered trap handlers).
+#include "runtime/ground/event_traps.h"
+
 #include <cstddef>
 
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
+#include "runtime/ground/timers.h"
 
 // Trap tables.
 event_trap key_traps[32];
@@ -26,7 +28,7 @@ void event_traps_startup() {
   slot0.in_use = 1;
   slot0.armed = 0;
   slot0.active = 0;
-  slot0.pending = 0;
+  slot0.pending = timer_event_idle;
   timers_changed();
 }
 
@@ -54,10 +56,10 @@ void dispatch_event_traps() {
   int32_t count = timer_slot_count.load();
   for (int32_t i = 0; i < count; ++i) {
     timer_slot& slot = slots[i];
-    if (!slot.in_use || !slot.armed || !slot.active || slot.pending != 1) continue;
-    slot.pending = 2;  // running
+    if (!slot.in_use || !slot.armed || !slot.active || slot.pending != timer_event_due) continue;
+    slot.pending = timer_event_running;
     if (trap_handler_switch) trap_handler_switch(slot.armed);  // armed holds the handler number
-    slot.pending = 0;
+    slot.pending = timer_event_idle;
     timers_changed();
   }
 }

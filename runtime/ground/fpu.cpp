@@ -1,11 +1,12 @@
 // Floating-point mode of the program thread (keeps the x87 set-up and the division-fault handler).
+#include "runtime/ground/fpu.h"
+
 #include <signal.h>
 
 #include <cstdint>
 #include <cstring>
 
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 
 void set_fpu_mode() {
 #if defined(__x86_64__) || defined(__i386__)

@@ -1,7 +1,7 @@
 // The ask / answer / release handshake (see handshake.h for its states).
 #include "runtime/ground/handshake.h"
 
-#include "runtime/ground/lifecycle.h"
+#include "runtime/ground/sleeping.h"
 
 void handshake_ask(handshake& word) {
   int32_t idle = handshake_idle;

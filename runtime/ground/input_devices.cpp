@@ -1,5 +1,5 @@
 // Input devices (keeps the table of the keyboard and mouse devices a program can query).
-#include "runtime/ground/lifecycle.h"
+#include "runtime/ground/program_settings.h"
 
 input_device input_devices[3];
 int32_t input_device_count = 0;

@@ -1,7 +1,7 @@
 // The shared words' storage and first values (what each means is in shared_words.h).
 #include "runtime/ground/shared_words.h"
 
-#include "runtime/ground/lifecycle.h"
+#include "runtime/ground/timers.h"
 
 std::atomic<uint8_t> close_requested{0};
 std::atomic<uint8_t> stop_all{0};
@@ -28,7 +28,7 @@ std::atomic<int32_t> display_scale{1};
 std::atomic<screen_image*> visual_page{nullptr};
 std::atomic<int32_t> screen_is_default{0};
 handshake frame_build_pause;
-std::atomic<int32_t> auto_display{1};
+std::atomic<int32_t> auto_display{display_automatic};
 std::atomic<int32_t> screen_change_pending{0};
 wake_signal& screen_change_signal = *new wake_signal;
 std::atomic<int32_t> previous_frame_valid{0};
@@ -42,6 +42,6 @@ std::atomic<int32_t> retrace_in_progress{0};
 std::atomic<int32_t> retrace_seen{0};
 
 std::atomic<int32_t> fullscreen_mode{0};
-std::atomic<int32_t> fullscreen_request{-1};
+std::atomic<int32_t> fullscreen_request{fullscreen_none_asked};
 std::atomic<int32_t> fullscreen_smooth{0};
 std::atomic<int32_t> key_hit_recording{1};

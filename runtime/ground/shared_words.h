@@ -17,8 +17,10 @@
 // data race. Unless a comment says otherwise a word orders nothing but itself: what it
 // announces is either in other atomics or behind a handshake. Data that crosses threads
 // outside this file (the text pages' cells, the key ring, the frame slots) says so where it
-// is declared. A thread that must sleep until another has work for it waits on a
-// wake_signal; a thread that must stop another for a moment uses a handshake.
+// is declared; a word that only one file's functions touch stays private to that file (the
+// README's table of how the threads talk names each). A thread that must sleep until
+// another has work for it waits on a wake_signal; a thread that must stop another for a
+// moment uses a handshake.
 
 struct timer_slot;
 struct screen_image;
@@ -59,8 +61,12 @@ extern std::atomic<int32_t> display_scale;      // W, once before the window is 
 extern std::atomic<screen_image*> visual_page;  // P switches pages (release) → the builder (acquire): the page a frame shows
 extern std::atomic<int32_t> screen_is_default;  // W's start-up, once the first screen is made → P's screen statements; 0/1
 extern handshake frame_build_pause;             // P asks while a screen statement rebuilds the pages; the builder answers on entry and exit
-inline handshake& frame_builder_lock = frame_build_pause;  // the builder's name for the same word
-extern std::atomic<int32_t> auto_display;       // P (INPUT, END, display statements): 1 auto, 0 manual, -1 one frame asked; the builder turns -1 into 0
+enum display_mode : int32_t {
+  display_one_frame = -1,  // manual, and one frame asked for: the builder turns it into display_manual
+  display_manual = 0,      // frames only when asked for
+  display_automatic = 1,   // a frame whenever the page changes
+};
+extern std::atomic<int32_t> auto_display;       // P (INPUT, END, display statements): a display_mode → the builder, which answers display_one_frame
 extern std::atomic<int32_t> screen_change_pending;  // P's statements set 1 on a change of the visual page → the builder clears it when it looks
 extern wake_signal& screen_change_signal;       // P signals with screen_change_pending → F sleeps on it between passes; never freed
 extern std::atomic<int32_t> previous_frame_valid;  // P (new geometry) and W (Alt+Enter) set 0 → the builder paints in full, then sets 1
@@ -75,7 +81,13 @@ extern std::atomic<int32_t> retrace_seen;       // F, 1 after each retrace → p
 
 // ---- Full screen and the keyboard ----
 
-extern std::atomic<int32_t> fullscreen_mode;     // W's presenter: 0 windowed, 1 stretched, 2 square pixels → W's Alt+Enter
-extern std::atomic<int32_t> fullscreen_request;  // W's Alt+Enter or P: the mode to switch to → W's presenter, which sets -1 (none)
+enum fullscreen_state : int32_t {
+  fullscreen_none_asked = -1,    // fullscreen_request only: nothing to switch to
+  fullscreen_windowed = 0,
+  fullscreen_stretched = 1,      // the frame fills the screen
+  fullscreen_square_pixels = 2,  // the frame at its aspect, black bars beside it
+};
+extern std::atomic<int32_t> fullscreen_mode;     // W's presenter: a fullscreen_state → W's Alt+Enter
+extern std::atomic<int32_t> fullscreen_request;  // W's Alt+Enter or P: the mode to switch to → W's presenter, which sets fullscreen_none_asked
 extern std::atomic<int32_t> fullscreen_smooth;   // W's Alt+Enter or P: linear filtering in full screen → W's presenter; 0/1
 extern std::atomic<int32_t> key_hit_recording;   // P (no writer in this program) → W: 0 switches the key-hit queue and traps off

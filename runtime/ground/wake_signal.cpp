@@ -34,9 +34,3 @@ bool wake_wait(wake_signal& signal, uint32_t ticket, int32_t timeout_ms) {
   signal.sleepers.fetch_sub(1);
   return signal.sequence.load() != ticket;
 }
-
-int64_t monotonic_ms() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}

@@ -17,5 +17,3 @@ void wake_all(wake_signal& signal);
 // Sleeps until `signal` moves past `ticket` or `timeout_ms` passes (negative: no limit).
 // True when it moved. Spurious returns are possible: callers look for their work again.
 bool wake_wait(wake_signal& signal, uint32_t ticket, int32_t timeout_ms);
-// Milliseconds on the monotonic clock, for deadlines of waits.
-int64_t monotonic_ms();

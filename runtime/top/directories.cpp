@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/values/strings.h"
 
 namespace {

@@ -4,10 +4,20 @@
 #include <cstring>
 
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/top/error_handling.h"
+#include "runtime/ground/program_settings.h"
+#include "runtime/ground/sleeping.h"
+#include "runtime/ground/threads.h"
+#include "runtime/ground/process_exit.h"
+#include "runtime/ground/event_traps.h"
+#include "runtime/window/window.h"
+#include "runtime/window/message_box.h"
+
+// Bits of `passed`: which optional arguments the program gave.
+constexpr int32_t passed_number = 1;   // _ERRORMESSAGE$'s error number
+constexpr int32_t passed_message = 1;  // _ASSERT's message
 
 namespace {
 
@@ -53,6 +63,11 @@ void line_event_check(int32_t line, int32_t include_line, const char* include_fi
   if (!program_ended) dispatch_event_traps();
 }
 
+void report_fatal_error(const char* message, const char* title) {
+  show_error_box(message, title, "ok");
+  exit_process(exit_status_orderly);
+}
+
 void report_pending_error() {
   uint32_t number = pending_error;
   bool critical = error_is_critical(number);
@@ -94,12 +109,12 @@ int32_t func_inclerrorline() { return error_include_line; }
 rt_string* func_inclerrorfile() { return temporary_text(error_include_file); }
 
 rt_string* func_errormessage(int32_t number, int32_t passed) {
-  return temporary_text(error_message((passed & 1) ? number : err_value));
+  return temporary_text(error_message((passed & passed_number) ? number : err_value));
 }
 
 void assert_statement(int32_t condition, rt_string* message, int32_t passed) {
   if (!assertions_enabled || condition) return;
-  if (has_console && (passed & 1) && message) {
+  if (has_console && (passed & passed_message) && message) {
     std::fwrite(message->chars, 1, static_cast<size_t>(message->len), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);

@@ -9,6 +9,8 @@ struct rt_string;
 void line_event_check(int32_t line, int32_t include_line, const char* include_file);
 // The pending error goes to the ON ERROR handler, or to the error dialog.
 void report_pending_error();
+// The fatal error reporter runtime_main installs: the error box with OK, then the exit.
+[[noreturn]] void report_fatal_error(const char* message, const char* title);
 
 int32_t func_err();
 double func_erl();

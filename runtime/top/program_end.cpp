@@ -5,11 +5,14 @@
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/window.h"
+#include "runtime/ground/program_settings.h"
+#include "runtime/ground/sleeping.h"
+#include "runtime/ground/threads.h"
+#include "runtime/ground/process_exit.h"
 
 void end_program() {
   program_ended = 1;
@@ -29,7 +32,7 @@ void end_program() {
     // Keys typed before END never answer the prompt, nor do the rest of a paste clicked
     // before it that the window thread is still feeding.
     key_ring_clear();
-    auto_display = 1;
+    auto_display = display_automatic;
     for (;;) {
       // Up to 100 ms a pass, but a key ends the wait as soon as it arrives.
       key_wait(100);

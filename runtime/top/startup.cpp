@@ -2,14 +2,18 @@
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/frame_presenter.h"
 #include "runtime/window/window.h"
+#include "runtime/top/error_handling.h"
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
+#include "runtime/ground/program_settings.h"
+#include "runtime/ground/threads.h"
+#include "runtime/ground/timers.h"
+#include "runtime/ground/event_traps.h"
 
 namespace {
 uint64_t* const program_thread_handle = new uint64_t(0);      // zeroed handle cells, never freed
@@ -24,6 +28,7 @@ void* program_thread_main(void*) {
 
 int runtime_main(int argc, char** argv, program_routine routine) {
   main_routine = routine;
+  set_fatal_error_reporter(report_fatal_error);
   renderer_reset();                  // drawing state unknown, frame slots free
   if (start_hidden) screen_hidden = 1;
   event_traps_startup();             // ON KEY codes, timer slot 0

@@ -1,8 +1,8 @@
 // Start-up: the runtime's whole start, the program thread, the command line and the directories.
 #pragma once
 #include <cstdint>
+#include "runtime/ground/program_settings.h"
 
-#include "runtime/ground/lifecycle.h"
 
 struct rt_string;
 

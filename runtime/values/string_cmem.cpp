@@ -1,4 +1,4 @@
-// Conventional-memory string area (keeps strings and their descriptors inside one 64 KiB segment).
+// Conventional-memory string area (keeps the area inside one 64 KiB segment: its bytes, its descriptors, its compaction).
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
@@ -6,7 +6,6 @@
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/errors.h"
 #include "runtime/values/string_storage.h"
-#include "runtime/values/strings.h"
 
 uint8_t* cmem_area = nullptr;
 uint32_t cmem_used = cmem_first_byte;
@@ -20,17 +19,15 @@ void put_u16(uint8_t* at, uint32_t value) {
   at[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
 }
 
-// Lowers cmem_top by one descriptor for s and fills it; error_number when the
-// descriptors would reach the string bytes.
-void give_descriptor(rt_string* s, int32_t error_number) {
+}  // namespace
+
+void cmem_give_descriptor(rt_string* s, int32_t error_number) {
   if (cmem_top < cmem_used + 4) raise_fatal_error(error_number);
   cmem_top -= 4;
   s->cmem_descriptor = cmem_area + cmem_top;
   s->cmem_descriptor_offset = static_cast<uint16_t>(cmem_top);
   cmem_descriptor_update(s);
 }
-
-}  // namespace
 
 void cmem_area_init() {
   static_assert(cmem_area_offset >= 0x500 && cmem_area_offset + cmem_area_size <= 0xA0000,
@@ -71,36 +68,4 @@ void cmem_compact(uint32_t need) {
   list.count = kept;
   cmem_used = write;
   if (size_t{cmem_used} + need > cmem_top) raise_fatal_error(error_cmem_area_memory);
-}
-
-rt_string* string_new_cmem(int32_t length, bool temporary) {
-  length = checked_length(length);
-  if (!cmem_area) string_storage_init();
-  if (size_t{cmem_used} + static_cast<size_t>(length) > cmem_top) cmem_compact(static_cast<uint32_t>(length));
-  rt_string* s = string_record_take();
-  s->chars = cmem_area + cmem_used;
-  s->len = length;
-  s->in_cmem = 1;
-  cmem_used += static_cast<uint32_t>(length);
-  string_list_append(cmem_string_list, s, error_cmem_list_memory);
-  if (temporary) {
-    string_temp_append(s);
-  } else {
-    give_descriptor(s, error_cmem_descriptor_memory);
-  }
-  return s;
-}
-
-rt_string* string_new_fixed(uint8_t* address, int32_t length, bool temporary) {
-  length = checked_length(length);
-  rt_string* s = string_record_take();
-  s->chars = address;
-  s->len = length;
-  s->fixed = 1;
-  if (temporary) {
-    string_temp_append(s);
-  } else if (address >= cmem_area && address < cmem_area + cmem_area_size) {
-    give_descriptor(s, error_fixed_descriptor_memory);
-  }
-  return s;
 }

@@ -74,6 +74,9 @@ void string_temp_unlist(rt_string* s);         // marks its temp slot dead, trim
 // dead slots; need = bytes wanted afterwards. Moves conventional strings: earlier `chars`
 // pointers into the area die.
 void cmem_compact(uint32_t need);
+// Lowers cmem_top by one descriptor for s and fills it; error_number (fatal) when the
+// descriptors would reach the string bytes.
+void cmem_give_descriptor(rt_string* s, int32_t error_number);
 // Writes a record's length and byte offset into its descriptor, if it has one.
 void cmem_descriptor_update(rt_string* s);
 // Validates a caller's length: a negative one is an illegal function call and becomes 0,

@@ -1,4 +1,4 @@
-// String storage (keeps the record pool, the string heap and the temporary list).
+// String storage (keeps the record pool, the string heap, the temporary list and the making of every kind of string).
 #include "runtime/values/static_arena.h"
 #include "runtime/values/strings.h"
 
@@ -291,6 +291,38 @@ rt_string* string_new(int32_t length, bool temporary) {
   heap_used += need;
   string_list_append(heap_string_list, s, error_heap_list_memory);
   if (temporary) string_temp_append(s);
+  return s;
+}
+
+rt_string* string_new_cmem(int32_t length, bool temporary) {
+  length = checked_length(length);
+  if (!cmem_area) string_storage_init();
+  if (size_t{cmem_used} + static_cast<size_t>(length) > cmem_top) cmem_compact(static_cast<uint32_t>(length));
+  rt_string* s = string_record_take();
+  s->chars = cmem_area + cmem_used;
+  s->len = length;
+  s->in_cmem = 1;
+  cmem_used += static_cast<uint32_t>(length);
+  string_list_append(cmem_string_list, s, error_cmem_list_memory);
+  if (temporary) {
+    string_temp_append(s);
+  } else {
+    cmem_give_descriptor(s, error_cmem_descriptor_memory);
+  }
+  return s;
+}
+
+rt_string* string_new_fixed(uint8_t* address, int32_t length, bool temporary) {
+  length = checked_length(length);
+  rt_string* s = string_record_take();
+  s->chars = address;
+  s->len = length;
+  s->fixed = 1;
+  if (temporary) {
+    string_temp_append(s);
+  } else if (address >= cmem_area && address < cmem_area + cmem_area_size) {
+    cmem_give_descriptor(s, error_fixed_descriptor_memory);
+  }
   return s;
 }
 

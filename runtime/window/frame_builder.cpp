@@ -11,6 +11,7 @@
 #include "runtime/window/message_box.h"
 #include "runtime/window/frame_builder.h"
 #include "runtime/window/window.h"
+#include "runtime/window/window_wake.h"
 
 int32_t layer_order[4] = {1, 2, 3, 4};
 
@@ -41,7 +42,7 @@ std::mutex& builder_mutex = *new std::mutex;
 
 // A screen statement asked the builder to hold still: say so and let it run.
 void acknowledge_pause() {
-  if (handshake_answer(frame_builder_lock)) sched_yield();
+  if (handshake_answer(frame_build_pause)) sched_yield();
 }
 
 // Claims a slot for building: the oldest ready one, unless a free one exists (the last
@@ -468,11 +469,11 @@ void build_frame() {
   {
     std::lock_guard<std::mutex> hold(builder_mutex);
     // A hidden screen gets no frames, but a frame asked for must still be answered below.
-    if (screen_hidden.load() != 1 && frame_builder_lock.state.load() == handshake_idle) build_text_frame();
+    if (screen_hidden.load() != 1 && frame_build_pause.state.load() == handshake_idle) build_text_frame();
   }
   acknowledge_pause();
-  int32_t asked = -1;
-  auto_display.compare_exchange_strong(asked, 0);
+  int32_t asked = display_one_frame;
+  auto_display.compare_exchange_strong(asked, display_manual);
 }
 
 void frame_builder_reset() {

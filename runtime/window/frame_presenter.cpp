@@ -14,8 +14,6 @@
 #include "runtime/window/frame_presenter.h"
 #include "runtime/window/selection.h"
 
-int32_t allowed_fullscreen_mode = 0;
-int32_t allowed_fullscreen_smooth = 0;
 int32_t resize_mode = 0;
 int32_t snap_window_to_frame = 1;
 int32_t previous_window_width = 0, previous_window_height = 0;
@@ -94,8 +92,8 @@ void apply_size_policy(int32_t frame_w, int32_t frame_h) {
   size_decision decision = window_size_policy(frame_w * scale, frame_h * scale, frame_changed, window_width,
                                               window_height, previous_window_width, previous_window_height,
                                               applied_aspect, resize_mode, snap_window_to_frame);
-  if (decision.action == 1) applied_aspect = decision.applied_aspect;
-  if (decision.action == 2) {
+  if (decision.action == size_keep_aspect) applied_aspect = decision.applied_aspect;
+  if (decision.action == size_snap_back) {
     // A window manager that keeps the window at its size (maximized, tiled) would be asked
     // again on every frame: ask once for each size it gives. No reshape is coming then, so
     // a full-screen request need not wait for one.
@@ -106,21 +104,22 @@ void apply_size_policy(int32_t frame_w, int32_t frame_h) {
     snap_asked_width = window_width;
     snap_asked_height = window_height;
   }
-  if (decision.action != 0) ask_window_size(decision.width, decision.height);
+  if (decision.action != size_unchanged) ask_window_size(decision.width, decision.height);
 }
 
 void apply_fullscreen_request(int32_t frame_w, int32_t frame_h) {
   int32_t request = fullscreen_request.load();
-  if (reshape_pending || request == -1) return;
-  if (request != 0) {
-    if (fullscreen_mode.load() == 0) glutFullScreen();
+  if (reshape_pending || request == fullscreen_none_asked) return;
+  if (request != fullscreen_windowed) {
+    if (fullscreen_mode.load() == fullscreen_windowed) glutFullScreen();
     fullscreen_mode.store(request);
   } else {
-    if (fullscreen_mode.load() != 0) ask_window_size(frame_w * display_scale.load(), frame_h * display_scale.load());
-    fullscreen_mode.store(0);
+    if (fullscreen_mode.load() != fullscreen_windowed)
+      ask_window_size(frame_w * display_scale.load(), frame_h * display_scale.load());
+    fullscreen_mode.store(fullscreen_windowed);
   }
   // A newer request that arrived meanwhile is kept for the next draw.
-  fullscreen_request.compare_exchange_strong(request, -1);
+  fullscreen_request.compare_exchange_strong(request, fullscreen_none_asked);
 }
 
 // Brings the texture up to the picked frame: only the rows that changed when the texture
@@ -164,10 +163,10 @@ void draw_software_layer(int slot, int32_t pass) {
 
 void draw_border_bars() {
   const destination_rect& d = destination;
-  if (d.border_mode == 1) {
+  if (d.border_mode == border_left_right) {
     if (d.x0 > 0) fill_window_rect(0, 0, d.x0 - 1, window_height - 1);
     if (d.x1 < window_width - 1) fill_window_rect(d.x1 + 1, 0, window_width - 1, window_height - 1);
-  } else if (d.border_mode == 2) {
+  } else if (d.border_mode == border_top_bottom) {
     if (d.y0 > 0) fill_window_rect(0, 0, window_width - 1, d.y0 - 1);
     if (d.y1 < window_height - 1) fill_window_rect(0, d.y1 + 1, window_width - 1, window_height - 1);
   }
@@ -194,7 +193,7 @@ destination_rect compute_destination(int32_t frame_w, int32_t frame_h, int32_t w
   destination_rect d = {0, 0, frame_w * scale - 1, frame_h * scale - 1, float(scale), float(scale), 0, 0};
   if (frame_w <= 0 || frame_h <= 0 || window_w <= 0 || window_h <= 0) return d;
   if (window_w == frame_w * scale && window_h == frame_h * scale) return d;
-  bool scaling = fullscreen != 0 || resize != 0;
+  bool scaling = fullscreen != fullscreen_windowed || resize != 0;
   if (!scaling) {
     // A window the window manager keeps at another size (maximized, tiled, or not yet
     // snapped back): the frame centred at the largest whole scale that fits, black around
@@ -209,21 +208,21 @@ destination_rect compute_destination(int32_t frame_w, int32_t frame_h, int32_t w
   }
   d.smooth = fullscreen ? smooth_in_fullscreen : (resize == 2 ? 1 : 0);
   int64_t frame_cross = int64_t(frame_w) * window_h, window_cross = int64_t(window_w) * frame_h;
-  if (fullscreen == 2 && frame_cross != window_cross) {
+  if (fullscreen == fullscreen_square_pixels && frame_cross != window_cross) {
     if (window_cross > frame_cross) {  // the window is relatively wider: bars left and right
       int32_t width = int32_t(frame_cross / frame_h);
       d.x0 = window_w / 2 - width / 2;
       d.x1 = d.x0 + width - 1;
       d.y0 = 0;
       d.y1 = window_h - 1;
-      d.border_mode = 1;
+      d.border_mode = border_left_right;
     } else {  // bars above and below
       int32_t height = int32_t(window_cross / frame_w);
       d.x0 = 0;
       d.x1 = window_w - 1;
       d.y0 = window_h / 2 - height / 2;
       d.y1 = d.y0 + height - 1;
-      d.border_mode = 2;
+      d.border_mode = border_top_bottom;
     }
   } else {
     d.x0 = 0;
@@ -261,10 +260,10 @@ size_decision window_size_policy(int32_t frame_w, int32_t frame_h, int32_t frame
     }
     if (d.width < 1) d.width = 1;
     if (d.height < 1) d.height = 1;
-    d.action = 1;
+    d.action = size_keep_aspect;
     d.applied_aspect = float(d.width) / float(d.height);
   } else if ((window_w != frame_w || window_h != frame_h) && (snap || frame_size_changed)) {
-    d.action = 2;
+    d.action = size_snap_back;
     d.width = frame_w;
     d.height = frame_h;
   }
@@ -276,7 +275,7 @@ bool presentation_due() {
   if (newest_ready_slot(held) >= 0) return true;
   // With no frame yet there is nothing to draw; the first frame brings the rest along.
   if (held < 0) return false;
-  return size_changed || (fullscreen_request.load() != -1 && !reshape_pending);
+  return size_changed || (fullscreen_request.load() != fullscreen_none_asked && !reshape_pending);
 }
 
 void present_frame() {
@@ -297,7 +296,7 @@ void present_frame() {
   const software_frame& frame = software_frames[slot];
   selection_frame_shown(frame);
   int32_t frame_w = frame.width, frame_h = frame.height;
-  if (fullscreen_mode.load() == 0 && fullscreen_request.load() == -1) apply_size_policy(frame_w, frame_h);
+  if (fullscreen_mode.load() == fullscreen_windowed && fullscreen_request.load() == fullscreen_none_asked) apply_size_policy(frame_w, frame_h);
   apply_fullscreen_request(frame_w, frame_h);
   destination = compute_destination(frame_w, frame_h, window_width, window_height, fullscreen_mode.load(),
                                     resize_mode, fullscreen_smooth.load(), display_scale.load());

@@ -17,8 +17,6 @@ bool presentation_due();
 void window_reshaped(int width, int height);
 
 // Full-screen and resize settings; the program's statements set them.
-extern int32_t allowed_fullscreen_mode;    // 0 any, -1 Alt+Enter off, 1 or 2 only that mode
-extern int32_t allowed_fullscreen_smooth;  // 0 either, 1 only smooth, -1 only not smooth
 extern int32_t resize_mode;                // 0 off, 1 stretch, 2 stretch smoothed
 extern int32_t snap_window_to_frame;       // 1: a window of another size is resized to the frame
 
@@ -34,10 +32,15 @@ destination_rect compute_destination(int32_t frame_w, int32_t frame_h, int32_t w
                                      int32_t scale = 1);
 
 // What the windowed size policy asks of the toolkit.
+enum size_action : int32_t {
+  size_unchanged = 0,    // nothing to do
+  size_keep_aspect = 1,  // resize to keep the aspect
+  size_snap_back = 2,    // back to the frame size
+};
 struct size_decision {
-  int32_t action;         // 0 nothing, 1 resize to keep the aspect, 2 snap back to the frame size
+  int32_t action;         // a size_action
   int32_t width, height;  // the size to ask for
-  float applied_aspect;   // new applied aspect (action 1)
+  float applied_aspect;   // new applied aspect (size_keep_aspect)
 };
 size_decision window_size_policy(int32_t frame_w, int32_t frame_h, int32_t frame_size_changed,
                                  int32_t window_w, int32_t window_h, int32_t previous_w, int32_t previous_h,

@@ -6,12 +6,14 @@
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/ground/wake_signal.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/frame_builder.h"
 #include "runtime/window/window.h"
+#include "runtime/ground/sleeping.h"
+#include "runtime/ground/process_exit.h"
+#include "runtime/ground/timers.h"
 
 namespace {
 
@@ -40,7 +42,7 @@ int64_t last_extra_build_ms = 0;            // when the frame thread last built 
 
 void offer_frame() {
   // build_frame itself answers a pause request and a frame request while the screen is hidden.
-  if (auto_display.load() != 0) build_frame();
+  if (auto_display.load() != display_manual) build_frame();
   ++frame_counter;
 }
 
@@ -52,7 +54,7 @@ void wait_for_screen_changes(int64_t deadline_ms) {
   for (;;) {
     uint32_t ticket = wake_ticket(screen_change_signal);
     int64_t now = monotonic_ms();
-    bool changed = screen_change_pending.load() != 0 && auto_display.load() != 0;
+    bool changed = screen_change_pending.load() != 0 && auto_display.load() != display_manual;
     if (changed && now - last_extra_build_ms >= extra_frame_gap_ms) {
       build_frame();  // clears screen_change_pending before it looks at the page
       last_extra_build_ms = now = monotonic_ms();

@@ -18,6 +18,10 @@ void keyboard_up_callback(unsigned char key, int x, int y);
 void special_callback(int key, int x, int y);
 void special_up_callback(int key, int x, int y);
 
+// What Alt+Enter may switch to; the program's statements set them (none in this program).
+extern int32_t allowed_fullscreen_mode;    // 0 any, -1 Alt+Enter off, 1 or 2 only that mode
+extern int32_t allowed_fullscreen_smooth;  // 0 either, 1 only smooth, -1 only not smooth
+
 // 1 key ring, 2 key-hit queue, 3 scan-code queue; passed 0 = all three.
 void clear_key_buffers(int32_t selector, int32_t passed);
 

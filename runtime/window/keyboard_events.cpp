@@ -10,7 +10,12 @@
 #include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/keyboard.h"
-#include "runtime/window/frame_presenter.h"
+
+// Bit of `passed`: the program named which buffer to clear.
+constexpr int32_t passed_selector = 1;
+
+int32_t allowed_fullscreen_mode = 0;
+int32_t allowed_fullscreen_smooth = 0;
 
 namespace {
 
@@ -45,7 +50,6 @@ struct dropping_queue {
 struct keyboard_state {
   std::mutex mutex;                  // guards everything below
   std::vector<int32_t> held_codes;   // held_keys: codes pressed now, no duplicates
-  std::vector<int32_t> held_values;  // companion value per held code (0 from the toolkit)
   dropping_queue<int64_t, 8192> key_hits;  // presses as codes, releases negated; keypad with bit 32
   dropping_queue<uint8_t, 256> scan_codes;  // press and release scan codes for port reads
   bool insert_lock;                  // Insert toggles it
@@ -165,18 +169,23 @@ void put_character_key(uint8_t code, int32_t column) {
 
 // Step through windowed, stretched, stretched smooth, square, square smooth, windowed.
 void cycle_fullscreen() {
-  static const int32_t cycle[5][2] = {{0, 0}, {1, 0}, {1, 1}, {2, 0}, {2, 1}};
+  static const int32_t cycle[5][2] = {{fullscreen_windowed, 0},
+                                       {fullscreen_stretched, 0},
+                                       {fullscreen_stretched, 1},
+                                       {fullscreen_square_pixels, 0},
+                                       {fullscreen_square_pixels, 1}};
   int32_t mode = fullscreen_request.load();
-  if (mode < 0) mode = fullscreen_mode.load();
+  if (mode == fullscreen_none_asked) mode = fullscreen_mode.load();
   int32_t smooth = fullscreen_smooth.load() ? 1 : 0;
-  int32_t position = mode == 0 ? 0 : 1 + (mode - 1) * 2 + smooth;
+  int32_t position = mode == fullscreen_windowed ? 0 : 1 + (mode - 1) * 2 + smooth;
   if (position < 0 || position > 4) position = 0;
   int32_t chosen = 0;
   for (int32_t step = 1; step <= 5; ++step) {
     int32_t candidate = (position + step) % 5;
     int32_t candidate_mode = cycle[candidate][0], candidate_smooth = cycle[candidate][1];
-    if (candidate_mode != 0) {
-      if ((allowed_fullscreen_mode == 1 || allowed_fullscreen_mode == 2) && candidate_mode != allowed_fullscreen_mode)
+    if (candidate_mode != fullscreen_windowed) {
+      if ((allowed_fullscreen_mode == fullscreen_stretched || allowed_fullscreen_mode == fullscreen_square_pixels) &&
+          candidate_mode != allowed_fullscreen_mode)
         continue;
       if (allowed_fullscreen_smooth == 1 && !candidate_smooth) continue;
       if (allowed_fullscreen_smooth == -1 && candidate_smooth) continue;
@@ -184,8 +193,8 @@ void cycle_fullscreen() {
     chosen = candidate;
     break;
   }
-  if (cycle[chosen][0] != 0) fullscreen_smooth = cycle[chosen][1];
-  fullscreen_request = cycle[chosen][0] != fullscreen_mode.load() ? cycle[chosen][0] : -1;
+  if (cycle[chosen][0] != fullscreen_windowed) fullscreen_smooth = cycle[chosen][1];
+  fullscreen_request = cycle[chosen][0] != fullscreen_mode.load() ? cycle[chosen][0] : fullscreen_none_asked;
   previous_frame_valid = 0;  // the next frame is painted in full
 }
 
@@ -254,7 +263,6 @@ void key_down(int32_t code) {
   std::lock_guard<std::mutex> guard(keyboard.mutex);
   if (!held_locked(code)) {
     keyboard.held_codes.push_back(code);
-    keyboard.held_values.push_back(0);
   }
   bool alt = held_locked(key_left_alt) || held_locked(key_right_alt);
   bool ctrl = held_locked(key_left_ctrl) || held_locked(key_right_ctrl);
@@ -307,7 +315,6 @@ void key_up(int32_t code) {
   for (size_t i = 0; i < keyboard.held_codes.size(); ++i) {
     if (keyboard.held_codes[i] == code) {
       keyboard.held_codes.erase(keyboard.held_codes.begin() + static_cast<std::ptrdiff_t>(i));
-      keyboard.held_values.erase(keyboard.held_values.begin() + static_cast<std::ptrdiff_t>(i));
       break;
     }
   }
@@ -373,7 +380,7 @@ void special_up_callback(int key, int, int) {
 }
 
 void clear_key_buffers(int32_t selector, int32_t passed) {
-  bool all = (passed & 1) == 0;
+  bool all = (passed & passed_selector) == 0;
   if (!all && (selector < 1 || selector > 3)) {
     raise_error(error_illegal_function_call);
     return;

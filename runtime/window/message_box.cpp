@@ -27,7 +27,6 @@
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/desktop_identity.h"
 #include "runtime/window/display_scale.h"
-#include "runtime/ground/lifecycle.h"
 
 namespace {
 

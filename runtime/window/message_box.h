@@ -7,6 +7,9 @@
 int message_box(const char* title, const char* message, const char* dialog_type,
                 const char* icon_type, int default_button);
 
+// The error box: message_box with the "error" intent and Yes (or OK) first.
+int show_error_box(const char* message, const char* title, const char* dialog_type);
+
 // printf-style internal error report in a box titled "Alert"; 1 when shown, 0 when the
 // format is null or formatting failed. Execution continues afterwards.
 int alert(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -8,11 +8,11 @@
 #include <deque>
 
 #include "runtime/console/screen.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/desktop_identity.h"
 #include "runtime/window/selection.h"
 #include "runtime/window/window.h"
+#include "runtime/window/window_wake.h"
 
 // Queue state. Made once with new and never freed: the window thread runs exit while
 // the frame thread still waits on a completion and holds pointers into it.
@@ -26,39 +26,28 @@ static pthread_t window_thread_id;                    // the thread that created
 
 completion_signal* completion_signal_new() {
   completion_signal* signal = new completion_signal;
+  pthread_mutex_init(&signal->mutex, nullptr);
+  pthread_cond_init(&signal->condition, nullptr);
   signal->done = 0;
-  pthread_mutex_t* mutex = new pthread_mutex_t;
-  pthread_cond_t* condition = new pthread_cond_t;
-  pthread_mutex_init(mutex, nullptr);
-  pthread_cond_init(condition, nullptr);
-  signal->mutex = mutex;
-  signal->condition = condition;
   return signal;
 }
 
 void completion_signal_wait(completion_signal* signal) {
-  pthread_mutex_t* mutex = static_cast<pthread_mutex_t*>(signal->mutex);
-  pthread_cond_t* condition = static_cast<pthread_cond_t*>(signal->condition);
-  pthread_mutex_lock(mutex);
-  while (signal->done == 0) pthread_cond_wait(condition, mutex);
-  pthread_mutex_unlock(mutex);
+  pthread_mutex_lock(&signal->mutex);
+  while (signal->done == 0) pthread_cond_wait(&signal->condition, &signal->mutex);
+  pthread_mutex_unlock(&signal->mutex);
 }
 
 void completion_signal_fire(completion_signal* signal) {
-  pthread_mutex_t* mutex = static_cast<pthread_mutex_t*>(signal->mutex);
-  pthread_mutex_lock(mutex);
+  pthread_mutex_lock(&signal->mutex);
   signal->done = 1;
-  pthread_cond_broadcast(static_cast<pthread_cond_t*>(signal->condition));
-  pthread_mutex_unlock(mutex);
+  pthread_cond_broadcast(&signal->condition);
+  pthread_mutex_unlock(&signal->mutex);
 }
 
 void completion_signal_delete(completion_signal* signal) {
-  pthread_mutex_t* mutex = static_cast<pthread_mutex_t*>(signal->mutex);
-  pthread_cond_t* condition = static_cast<pthread_cond_t*>(signal->condition);
-  pthread_mutex_destroy(mutex);
-  pthread_cond_destroy(condition);
-  delete mutex;
-  delete condition;
+  pthread_mutex_destroy(&signal->mutex);
+  pthread_cond_destroy(&signal->condition);
   delete signal;
 }
 

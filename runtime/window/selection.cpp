@@ -18,6 +18,7 @@
 #include "runtime/window/frame_builder.h"
 #include "runtime/window/textures.h"
 #include "runtime/window/window.h"
+#include "runtime/window/window_wake.h"
 
 // Last: Xlibint.h (for the wire event type) defines min and max as macros.
 #include <GL/freeglut.h>

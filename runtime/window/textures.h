@@ -2,12 +2,19 @@
 #pragma once
 #include <cstdint>
 
+// Where black bars go beside a frame drawn at its aspect in a window of another shape.
+enum border_bars : int32_t {
+  border_none = 0,
+  border_left_right = 1,
+  border_top_bottom = 2,
+};
+
 // Destination rectangle of the frame in window pixels (inclusive) and how it is drawn.
 struct destination_rect {
   int32_t x0, y0, x1, y1;
   float scale_x, scale_y;
   int32_t smooth;       // linear filtering
-  int32_t border_mode;  // 0 none, 1 bars left and right, 2 bars top and bottom
+  int32_t border_mode;  // a border_bars value
 };
 
 // The drawing surface: the presenter writes the first two, window creation the third.

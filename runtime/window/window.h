@@ -1,12 +1,15 @@
 // The window thread: window creation, the GLUT loop, the request queue and the frame thread.
 #pragma once
+#include <pthread.h>
+
 #include <cstdint>
 
-// One-shot event that one thread waits on and another fires.
+// One-shot event that one thread (the sender of a request) waits on and another (the
+// window thread, when the request has run) fires.
 struct completion_signal {
-  int32_t done;
-  void* mutex;      // pthread_mutex_t*, heap
-  void* condition;  // pthread_cond_t*, heap
+  pthread_mutex_t mutex;      // guards done
+  pthread_cond_t condition;   // broadcast when done becomes 1
+  int32_t done;               // 1 once fired
 };
 completion_signal* completion_signal_new();
 void completion_signal_wait(completion_signal* signal);
@@ -31,6 +34,9 @@ int request_iconify_window();
 int request_warp_pointer(int32_t x, int32_t y);
 int request_set_cursor(int32_t cursor);
 int32_t window_get(int32_t what);
+// Ends the process from any thread. With a window, a thread other than the window thread
+// hands the exit to the window thread (exit while it is inside OpenGL crashes the driver).
+[[noreturn]] void exit_process(int32_t status);
 [[noreturn]] void exit_via_window(int32_t status);
 bool on_window_thread();
 void remember_window_thread();  // called by the window thread before it makes the window
@@ -44,8 +50,6 @@ void prepare_window(int argc, char** argv);
 void window_idle();
 void drain_requests();
 void window_close_requested();
-// Ends the window thread's wait between passes now (any thread; nothing before the window exists).
-void window_wake();
 // The cached window metrics are read again on the next drain_requests (window thread).
 void window_metrics_stale();
 

@@ -1,18 +1,15 @@
-// Window thread (keeps window creation, the close button, the wake-up of its waits and the GLUT loop).
+// Window thread (keeps window creation, the close button, its one wait and the GLUT loop).
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xlibint.h>
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/message_box.h"
 #include "runtime/window/display_scale.h"
@@ -23,14 +20,15 @@
 #include "runtime/window/selection.h"
 #include "runtime/window/window.h"
 #include "runtime/window/window_identity.h"
+#include "runtime/window/window_wake.h"
+#include "runtime/ground/sleeping.h"
+#include "runtime/ground/threads.h"
+#include "runtime/ground/process_exit.h"
 
 namespace {
 
 uint64_t* const frame_thread_handle = new uint64_t(0);  // zeroed handle cell, never freed
 
-// Other threads write to it to end the window thread's wait early (new frame, request);
-// -1 until the window thread makes it, which may be after other threads run.
-std::atomic<int> window_wake_fd{-1};
 Display* toolkit_display = nullptr;   // the toolkit's connection, for the wait
 int32_t passes_since_metrics = 0;     // idle passes since the cached metrics were read
 
@@ -102,17 +100,9 @@ Display* require_display() {
 
 void window_close_requested() { exit_request_bits.fetch_or(1); }
 
-void window_wake() {
-  int fd = window_wake_fd.load();
-  if (fd < 0) return;
-  uint64_t one = 1;
-  ssize_t written = write(fd, &one, sizeof one);
-  (void)written;  // a full counter already wakes the thread
-}
-
 void create_window(int argc, char** argv) {
   remember_window_thread();
-  if (window_wake_fd < 0) window_wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  window_wake_startup();
   glutInitWarningFunc(ignore_toolkit_message);
   glutInitErrorFunc(toolkit_error);
   Display* probe = require_display();
@@ -194,16 +184,12 @@ void wait_for_window_work() {
     window_metrics_stale();
     return;
   }
-  int wake_fd = window_wake_fd.load();
+  int wake_fd = window_wake_descriptor();
   pollfd waits[2] = {{ConnectionNumber(toolkit_display), POLLIN, 0}, {wake_fd, POLLIN, 0}};
   int ready = poll(waits, wake_fd >= 0 ? 2 : 1, pass);
   if (ready <= 0) return;
   if (waits[0].revents) window_metrics_stale();  // the window may have moved
-  if (waits[1].revents & POLLIN) {
-    uint64_t count = 0;
-    ssize_t got = read(wake_fd, &count, sizeof count);
-    (void)got;
-  }
+  if (waits[1].revents & POLLIN) window_wake_consume();
 }
 
 }  // namespace

@@ -12,12 +12,11 @@
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
-#include "runtime/window/keyboard.h"
-#include "runtime/window/window.h"
+#include "runtime/console/key_ring.h"
 #include "support/runtime_strings.h"
+#include "runtime/ground/sleeping.h"
 
 namespace {
 
@@ -37,6 +36,15 @@ std::vector<int32_t> operator+(std::vector<int32_t> a, const std::vector<int32_t
 }
 
 // Types keys from another thread, as the window thread would, waiting for room in the ring.
+// A key as the keyboard puts it into the ring: a character, or an extended code's scan code.
+void put_key(int32_t code) {
+  if (code < 256) {
+    bios_key_put(static_cast<uint8_t>(code), 0);
+  } else {
+    bios_key_put(0, static_cast<uint8_t>(code >> 8));
+  }
+}
+
 class key_feeder {
  public:
   explicit key_feeder(std::vector<int32_t> codes)
@@ -49,8 +57,7 @@ class key_feeder {
               for (int waited = 0; waited < 5000 && auto_display.load() != 1; ++waited) sleep_ms(1);
               auto_display_while_typing = auto_display.load();
             }
-            key_down(code);
-            key_up(code);
+            put_key(code);
           }
         }) {}
   ~key_feeder() { thread_.join(); }
@@ -72,7 +79,7 @@ class input_editor_fixture : public strings_test {
     strings_test::SetUp();
     key_buffer_startup();
     screen_startup();
-    clear_key_buffers(0, 0);
+    key_ring_clear();
     stop_all = 0;
     auto_display = 1;
   }
@@ -363,8 +370,7 @@ TEST_F(input_editor_fixture, shutdown_returns_at_once) {
   input_dest_types[1] = input_type_string;
   std::thread shutdown([] {
     while (bios_key_count() >= 15) sleep_ms(1);
-    key_down('a');
-    key_up('a');
+    put_key('a');
     while (bios_key_count() > 0) sleep_ms(1);
     sleep_ms(30);
     stop_all = 1;

@@ -4,7 +4,6 @@
 
 #include "console/console_fixture.h"
 #include "runtime/console/fonts.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/window.h"
 

@@ -8,6 +8,8 @@
 #include "runtime/top/error_handling.h"
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
+#include "runtime/ground/program_settings.h"
+#include "runtime/ground/sleeping.h"
 
 static void program() {
   uint32_t mark = program_prologue();

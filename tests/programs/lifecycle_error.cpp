@@ -6,6 +6,7 @@
 #include "tests/programs/program_prologue.h"
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
+#include "runtime/ground/program_settings.h"
 
 static int32_t error_number = 9;
 

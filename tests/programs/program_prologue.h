@@ -7,12 +7,13 @@
 #include "runtime/console/screen.h"
 #include "runtime/console/shared_cells.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/window/window.h"
 #include "runtime/top/chain.h"
 #include "runtime/top/error_handling.h"
+#include "runtime/ground/fpu.h"
+#include "runtime/ground/process_exit.h"
 
 // Prologue: floating-point mode, division fault handler, the error-handler jump of a
 // program without handler, then the CHAIN hand-over.

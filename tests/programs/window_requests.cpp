@@ -6,6 +6,7 @@
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
 #include "tests/programs/program_prologue.h"
+#include "runtime/ground/sleeping.h"
 
 static void program() {
   uint32_t mark = program_prologue();

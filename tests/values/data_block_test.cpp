@@ -10,7 +10,6 @@
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/data_reader.h"
 #include "runtime/values/strings.h"
-#include "runtime/ground/lifecycle.h"
 #include "support/runtime_strings.h"
 
 namespace {

@@ -11,7 +11,6 @@
 #include "runtime/values/data_reader.h"
 #include "runtime/values/strings.h"
 #include "support/runtime_strings.h"
-#include "runtime/ground/lifecycle.h"
 
 namespace {
 

@@ -25,7 +25,7 @@ class FrameBuilder : public ::testing::Test {
       fonts_ready = true;
     }
     unsetenv("DISPLAY");  // alerts go to stderr instead of a box
-    frame_builder_lock.state.store(handshake_idle);
+    frame_build_pause.state.store(handshake_idle);
     screen_hidden.store(0);
     auto_display.store(1);
     frame_counter.store(0);
@@ -371,16 +371,16 @@ TEST_F(FrameBuilder, FontGeometryAndGlyphRows) {
 }
 
 TEST_F(FrameBuilder, PauseHandshakeBuildsNothing) {
-  frame_builder_lock.state.store(handshake_asked);
+  frame_build_pause.state.store(handshake_asked);
   int64_t next = next_frame_order.load();
   build_frame();
-  EXPECT_EQ(frame_builder_lock.state.load(), handshake_held);
+  EXPECT_EQ(frame_build_pause.state.load(), handshake_held);
   EXPECT_EQ(next_frame_order.load(), next);
   EXPECT_EQ(count_in_state(frame_free), 3);
-  frame_builder_lock.state.store(handshake_held);  // still paused
+  frame_build_pause.state.store(handshake_held);  // still paused
   build_frame();
   EXPECT_EQ(count_in_state(frame_free), 3);
-  frame_builder_lock.state.store(handshake_idle);
+  frame_build_pause.state.store(handshake_idle);
   build_frame();
   EXPECT_EQ(count_in_state(frame_ready), 1);
 }

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "runtime/console/screen.h"
-#include "runtime/ground/lifecycle.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/window.h"
+#include "runtime/ground/sleeping.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// Lifecycle state (keeps the translation-time settings and the command line records).
-#include "runtime/ground/lifecycle.h"
+// Program settings (keeps the translation-time settings and the command line records).
+#include "runtime/ground/program_settings.h"
 
 // Translation-time settings.
 int32_t start_hidden = 0;
