@@ -1,4 +1,4 @@
-# make run | make test | make build | make bench | make fuzz | make install | make package  (see README.md)
+# make run | make test | make build | make bench | make fuzz | make install | make package | make screenshot  (see README.md)
 SHELL      := /bin/bash
 BUILD      := build
 ASAN_BUILD := build-asan
@@ -9,7 +9,7 @@ FUZZ_TARGETS := val read input_fields print chain strings
 JOBS       := $(shell nproc 2>/dev/null || echo 2)
 PREFIX     := /usr/local
 
-.PHONY: all deps build run test test-plain test-asan test-tsan bench fuzz install uninstall package clean
+.PHONY: all deps build run test test-plain test-asan test-tsan bench fuzz install uninstall package screenshot clean
 
 all: build
 
@@ -75,6 +75,10 @@ uninstall:
 # The Debian package, $(BUILD)/brightness_<version>_<arch>.deb.
 package: build
 	cmake --build $(BUILD) --target package
+
+# The README's screenshot, from the real window under a private Xvfb.
+screenshot: build
+	python3 tools/screenshot.py $(BUILD)/brightness docs/screenshot.png
 
 # Each libFuzzer program for FUZZ_SECONDS, starting from its committed corpus; new inputs it
 # finds go to $(FUZZ_BUILD)/corpus/<target>, crashes and hangs to $(FUZZ_BUILD)/findings/.

@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config python3
   freeglut3-dev libglew-dev libglu1-mesa-dev libgl-dev libx11-dev libxtst-dev libxext-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils x11-xkb-utils xclip openbox
+  xvfb xauth x11-utils x11-xkb-utils xclip openbox xdotool x11-apps
   console-data gzip
   desktop-file-utils appstream-util groff-base dpkg-dev lintian
   librsvg2-bin libxml2-utils libpng-dev
