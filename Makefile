@@ -73,11 +73,11 @@ bench: deps-bench
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
 
-# Installs under $(PREFIX) (DESTDIR is honoured). The list of installed files is kept for
+# Installs stripped programs under $(PREFIX) (DESTDIR is honoured). The list of installed files is kept for
 # uninstall (without DESTDIR, so give uninstall the same one): a later `cmake --install`
 # into another place, as the install test does, must not replace it.
 install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 	cp $(BUILD)/install_manifest.txt $(BUILD)/installed_files.txt
 
 uninstall:
