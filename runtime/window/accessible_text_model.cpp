@@ -41,6 +41,7 @@ accessible_page page_from_cells(const uint8_t* cells, int32_t columns, int32_t r
   if (columns <= 0 || rows <= 0 || !cells) return page;
   cursor_y = clamp(cursor_y, 0, rows - 1);
   cursor_x = clamp(cursor_x, 0, columns);
+  page.columns = columns;
   page.text.reserve(size_t(columns + 1) * rows);
   for (int32_t row = 0; row < rows; ++row) {
     if (row > 0) page.text.push_back(U'\n');

@@ -10,6 +10,7 @@ struct accessible_page {
   std::u32string text;
   std::vector<int32_t> row_starts;  // offset of each row's first character
   int32_t caret = 0;                // offset of the cursor cell
+  int32_t columns = 0;              // cells per row
 };
 
 // The page of `columns` x `rows` cells (character, attribute; row by row) with the cursor
