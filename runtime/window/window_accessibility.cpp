@@ -7,7 +7,9 @@
 #undef max
 
 #include "runtime/ground/shared_words.h"
+#include "runtime/ground/wake_signal.h"
 #include "runtime/window/accessibility_thread.h"
+#include "runtime/window/frame_builder.h"
 #include "runtime/window/textures.h"
 #include "runtime/window/window.h"
 
@@ -18,6 +20,10 @@ Window watched_window = 0;
 bool keyboard_focus = false;  // the window itself has the focus
 bool pointer_focus = false;   // the focus is the pointer's root and the pointer is in the window
 Bool (*previous_converters[2])(Display*, XEvent*, xEvent*) = {nullptr, nullptr};  // FocusIn, FocusOut
+
+bool thread_started = false;  // the accessibility thread runs (window thread only)
+int64_t opened_ms = 0;        // when the window was opened to screen readers
+constexpr int64_t latest_start_ms = 1000;  // the thread starts by then even without a frame
 
 // freeglut has no focus callback and does not ask for focus events: the window asks for
 // them itself, and they are read as Xlib converts them, as the close button's message is.
@@ -53,16 +59,22 @@ void watch_focus(Display* display, Window window) {
   accessibility_publish_focus(keyboard_focus);
 }
 
-}  // namespace
-
-void window_accessibility_start(Display* toolkit_display, unsigned long window) {
-  if (!toolkit_display || !accessibility_open()) return;
-  watch_focus(toolkit_display, window);
-  window_accessibility_publish();
-  accessibility_start();
+// True once the presenter shows a frame.
+bool frame_on_screen() {
+  for (const software_frame& slot : software_frames)
+    if (slot.state.load() == frame_shown) return true;
+  return false;
 }
 
-void window_accessibility_publish() {
+}  // namespace
+
+void window_accessibility_open(Display* toolkit_display, unsigned long window) {
+  if (!toolkit_display || !accessibility_open()) return;
+  watch_focus(toolkit_display, window);
+  opened_ms = monotonic_ms();
+}
+
+void window_accessibility_pass() {
   if (!accessibility_running()) return;
   window_metrics_record metrics = window_metrics_get();
   window_geometry geometry;
@@ -76,4 +88,8 @@ void window_accessibility_publish() {
   geometry.scale_y = destination.scale_y;
   const char* title = window_title.load();
   accessibility_publish_window(geometry, title ? title : "Untitled");
+  if (!thread_started && (frame_on_screen() || monotonic_ms() - opened_ms >= latest_start_ms)) {
+    thread_started = true;
+    accessibility_start();
+  }
 }

@@ -154,7 +154,7 @@ void create_window(int argc, char** argv) {
   intercept_close_button();
   selection_install(toolkit_display, glXGetCurrentDrawable());
   // Screen readers come last: their bridge opens a connection of its own to the display.
-  window_accessibility_start(toolkit_display, glXGetCurrentDrawable());
+  window_accessibility_open(toolkit_display, glXGetCurrentDrawable());
 }
 
 void prepare_window(int argc, char** argv) {
@@ -216,7 +216,7 @@ void window_idle() {
     window_metrics_stale();
   }
   drain_requests();
-  window_accessibility_publish();
+  window_accessibility_pass();
   selection_serve();
   if (handshake_answer(exclusive_access)) handshake_hold(exclusive_access);
   // The display callback runs before the next idle pass: do not wait then.
