@@ -179,6 +179,39 @@ gchar* text_string_at(AtkText*, gint offset, AtkTextGranularity granularity, gin
   return utf8_copy(span.start, span.end);
 }
 
+// The older form, by boundaries, which screen readers still ask for the line at the caret
+// when the terminal gets the focus. Words and lines are told from their starts.
+text_unit unit_of(AtkTextBoundary boundary) {
+  if (boundary == ATK_TEXT_BOUNDARY_CHAR) return text_unit::character;
+  if (boundary == ATK_TEXT_BOUNDARY_WORD_START || boundary == ATK_TEXT_BOUNDARY_WORD_END) return text_unit::word;
+  return text_unit::line;
+}
+
+gchar* text_at(AtkText*, gint offset, AtkTextBoundary boundary, gint* start, gint* end) {
+  text_span span = span_at(tree.page, offset, unit_of(boundary));
+  *start = span.start;
+  *end = span.end;
+  return utf8_copy(span.start, span.end);
+}
+
+gchar* text_before(AtkText*, gint offset, AtkTextBoundary boundary, gint* start, gint* end) {
+  text_span span = span_at(tree.page, offset, unit_of(boundary));
+  if (span.start > 0) span = span_at(tree.page, span.start - 1, unit_of(boundary));
+  else span.end = 0;
+  *start = span.start;
+  *end = span.end;
+  return utf8_copy(span.start, span.end);
+}
+
+gchar* text_after(AtkText*, gint offset, AtkTextBoundary boundary, gint* start, gint* end) {
+  text_span span = span_at(tree.page, offset, unit_of(boundary));
+  if (span.end < gint(tree.page.text.size())) span = span_at(tree.page, span.end, unit_of(boundary));
+  else span.start = span.end;
+  *start = span.start;
+  *end = span.end;
+  return utf8_copy(span.start, span.end);
+}
+
 AtkAttributeSet* text_run_attributes(AtkText*, gint, gint* start, gint* end) {
   *start = 0;  // one run: the screen's colours are not told
   *end = gint(tree.page.text.size());
@@ -222,6 +255,9 @@ void text_init(gpointer iface, gpointer) {
   text->get_caret_offset = text_caret;
   text->set_caret_offset = text_set_caret;
   text->get_string_at_offset = text_string_at;
+  text->get_text_at_offset = text_at;
+  text->get_text_before_offset = text_before;
+  text->get_text_after_offset = text_after;
   text->get_run_attributes = text_run_attributes;
   text->get_character_extents = text_character_extents;
   text->get_offset_at_point = text_offset_at_point;
