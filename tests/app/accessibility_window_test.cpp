@@ -14,6 +14,8 @@
 namespace {
 
 const char* const prompt = "   Eingabe der Spektralwellenlaenge: [nm] mit Dezimalpunkt:   ? ";
+const char* const listened[] = {"object:text-changed:insert", "object:text-caret-moved", "window:activate",
+                                "window:deactivate", "object:state-changed:focused"};
 
 // One event as a client received it.
 struct heard_event {
@@ -65,8 +67,7 @@ class accessible_calculator : public window_fixture {
     ASSERT_EQ(started, 0);
     atspi_set_timeout(5000, 15000);  // no call waits for ever
     listener = atspi_event_listener_new(remember_event, &heard, nullptr);
-    for (const char* type : {"object:text-changed:insert", "object:text-caret-moved", "window:activate",
-                             "window:deactivate", "object:state-changed:focused"})
+    for (const char* type : listened)
       ASSERT_TRUE(atspi_event_listener_register(listener, type, nullptr)) << type;
     ASSERT_NO_FATAL_FAILURE(start(BRIGHTNESS_EXE));
     x_focus(display, window);
@@ -87,7 +88,7 @@ class accessible_calculator : public window_fixture {
 
   void TearDown() override {
     if (listener) {
-      atspi_event_listener_deregister(listener, "object:text-changed:insert", nullptr);
+      for (const char* type : listened) atspi_event_listener_deregister(listener, type, nullptr);
       g_object_unref(listener);
     }
     for (heard_event& e : heard) g_object_unref(e.source);
