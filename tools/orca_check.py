@@ -12,6 +12,7 @@
 import ctypes
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -91,6 +92,7 @@ def inside(program):
     with open(log, encoding="utf-8", errors="replace") as text:
         # An utterance may run over several lines; its voice settings follow it in braces.
         spoken = re.findall(r"SPEECH OUTPUT: '(.*?)' ?\[?\{", text.read(), re.S)
+    shutil.rmtree(folder, ignore_errors=True)
     for said in spoken:
         lines = [line.rstrip() for line in said.split("\n")]
         while lines and not lines[-1]:
