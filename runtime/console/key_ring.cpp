@@ -1,4 +1,4 @@
-// BIOS key ring (keeps the keys typed but not yet read, inside the emulated BIOS data area).
+// BIOS key ring (keeps the keys typed but not yet read, inside the emulated BIOS data area, and the count of its clears).
 #include "runtime/console/key_ring.h"
 
 #include <cstring>

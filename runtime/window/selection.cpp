@@ -1,11 +1,11 @@
-// Mouse selection and the clipboard (keeps the highlight, the text offered to other programs and the paste under way).
+// Mouse selection and the clipboard (keeps the highlight, the text offered to other programs and its hand-over at exit, the paste under way and the paste keys).
 #include "runtime/window/selection.h"
+
+#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <poll.h>
-
 #include <deque>
 #include <string>
 #include <utility>
@@ -415,7 +415,9 @@ namespace {
 
 // Shift+Insert pastes PRIMARY (as in xterm), Ctrl+Shift+V CLIPBOARD (as in terminals);
 // Ctrl+V alone stays a key the program reads. The toolkit hands Ctrl+V over as code 22.
-bool is_clipboard_paste_key(unsigned char key) { return key == 22 && glutGetModifiers() == (GLUT_ACTIVE_CTRL | GLUT_ACTIVE_SHIFT); }
+bool is_clipboard_paste_key(unsigned char key) {
+  return key == 22 && glutGetModifiers() == (GLUT_ACTIVE_CTRL | GLUT_ACTIVE_SHIFT);
+}
 bool is_primary_paste_key(int key) { return key == GLUT_KEY_INSERT && glutGetModifiers() == GLUT_ACTIVE_SHIFT; }
 
 }  // namespace

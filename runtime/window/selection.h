@@ -1,4 +1,4 @@
-// Mouse selection, copy and paste: the highlight over the frame, the text offered to other programs, pasted keys.
+// Mouse selection, copy and paste: the highlight over the frame, the text offered to other programs and handed to a clipboard manager at exit, pasted keys and the paste keys.
 #pragma once
 #include <cstdint>
 
