@@ -471,7 +471,7 @@ TEST_P(calculator_paste_race, PasteOfALineAndMoreLeavesTheAnswerUntilARealKey) {
   press_key_and_expect_exit();
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, calculator_paste_race, ::testing::Range(0, 16));
+INSTANTIATE_TEST_SUITE_P(Runs, calculator_paste_race, ::testing::Range(0, 32));
 
 // Pasted and typed text take the same way into INPUT: the same characters get through,
 // and characters beyond ASCII show as their code page 437 glyphs. The paste keys paste as
