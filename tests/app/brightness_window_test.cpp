@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -193,116 +195,110 @@ INSTANTIATE_TEST_SUITE_P(Scales, calculator_displays,
                                            display_case{"XftDpi192", nullptr, "Xft.dpi:\t192\n", 1280, 800}),
                          [](const ::testing::TestParamInfo<display_case>& info) { return info.param.name; });
 
-// The keypad's decimal key types "." with Num Lock on, whatever the layout prints on it
-// (a point, KP_Separator's comma, a plain comma); the main keyboard's comma stays a comma,
-// which a number answer refuses.
-struct layout_case {
+// A session from the start to the closing key under what a user meets: each answers, keeps
+// the answer on the screen to be copied, and ends at a real key. A line pasted with more
+// after it: the rest was pasted before END began and goes as keys typed before END go,
+// however the window thread's feeding and the program's reading interleave (so the case
+// runs many times). A clipboard manager takes the copied answer over at exit; one that
+// never answers does not hold the exit. A German layout's keypad decimal key types a
+// point; the main keyboard's comma stays a comma, which the answer refuses. A maximized
+// window shows the screen centred at a whole scale, and Alt+Enter still goes to full
+// screen. A working directory deleted under the starting shell is no error.
+enum class condition { paste, answering_manager, silent_manager, german_keypad, maximized, deleted_directory };
+struct session_case {
   const char* name;
-  const char* setxkbmap;
+  condition when;
+  double wavelength;
+  const char* clipboard_after_exit;
 };
-void PrintTo(const layout_case& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const session_case& c, std::ostream* out) { *out << c.name; }
 
-class calculator_layouts : public calculator, public ::testing::WithParamInterface<layout_case> {
+class calculator_sessions : public calculator, public ::testing::WithParamInterface<session_case> {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(window_fixture::SetUp());
-    ASSERT_TRUE(x_set_keyboard_layout(display, GetParam().setxkbmap));
-    x_set_num_lock(display, true);
-    start_calculator(program_io{});
-  }
-  void TearDown() override {
-    if (display) {
-      x_set_num_lock(display, false);
-      x_set_keyboard_layout(display, "us");
-    }
-    calculator::TearDown();
-  }
-};
-
-TEST_P(calculator_layouts, KeypadDecimalKeyTypesAPoint) {
-  x_focus(display, window);
-  x_type_text(display, "550");
-  x_key(display, XK_KP_Delete);  // the keypad's decimal key: KP_Delete is its level without Num Lock
-  x_type_text(display, "5,");
-  ASSERT_TRUE(wait_until([](const screen_text& s) { return trimmed(s.lines[5]) == std::string(prompt) + "550.5"; }))
-      << trimmed(screen.lines[5]);
-  x_key(display, XK_Return);
-  ASSERT_TRUE(wait_for_end_prompt());
-  EXPECT_EQ(trimmed(screen.lines[7]), expected_result_line(550.5));
-  press_key_and_expect_exit();
-}
-
-INSTANTIATE_TEST_SUITE_P(Layouts, calculator_layouts,
-                         ::testing::Values(layout_case{"Us", "us"}, layout_case{"German", "de"},
-                                           layout_case{"GermanFourLevelKeypad", "de -option kpdl:commaoss"}),
-                         [](const ::testing::TestParamInfo<layout_case>& info) { return info.param.name; });
-
-// Under a window manager that keeps a maximized window at its size, the screen is drawn
-// centred at the largest whole scale that fits; Alt+Enter's cycle comes back to the
-// maximized window, and giving the window its size back snaps it to 640 x 400 again.
-class calculator_managed : public calculator {
- protected:
-  void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(window_fixture::SetUp());
-    manager = x_start_window_manager(display);
-    ASSERT_GT(manager, 0) << "openbox never took over";
-    start_calculator(program_io{});
-  }
-  void TearDown() override {
-    if (display) x_end_window_manager(display, manager);
-    calculator::TearDown();
-  }
-  pid_t manager = -1;
-};
-
-TEST_F(calculator_managed, MaximizedWindowShowsTheScreenCentredAtAWholeScale) {
-  int maximized_w = 0, maximized_h = 0;
-  x_set_maximized(display, window, true);
-  ASSERT_TRUE(wait_for_size([&](int w, int h) {
-    maximized_w = w;
-    maximized_h = h;
-    return w > 640 * 2 - 1 && h > 400 * 2;
-  })) << maximized_w << " x " << maximized_h;
-  // Read back centred at twice the size, every frame pixel a uniform 2 x 2 block.
-  answer("550");
-  EXPECT_EQ(trimmed(screen.lines[7]), "   Helligkeit Vollstfarbe:  84.12");
-  EXPECT_TRUE(screen.uniform_blocks);
-  for (int step = 1; step <= 5; ++step) {
-    x_key(display, XK_Return, {XK_Alt_L});
-    bool full = step < 5;
-    EXPECT_TRUE(wait_for_size([&](int w, int h) {
-      return full ? w == 1280 && h == 1024 : w == maximized_w && h == maximized_h;
-    })) << "Alt+Enter " << step;
-  }
-  x_set_maximized(display, window, false);
-  EXPECT_TRUE(wait_for_size([](int w, int h) { return w == 640 && h == 400; }));
-  ASSERT_TRUE(wait_for_end_prompt());
-  EXPECT_EQ(trimmed(screen.lines[7]), "   Helligkeit Vollstfarbe:  84.12");
-  press_key_and_expect_exit();
-}
-
-// Started from a directory that was deleted meanwhile (the shell still stands in it): the
-// directory counts as unknown and the calculator runs as usual.
-class calculator_in_deleted_directory : public calculator {
- protected:
-  void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(window_fixture::SetUp());
+    condition when = GetParam().when;
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
     std::string gone = temp_path("gone");
-    ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
-    ASSERT_EQ(chdir(gone.c_str()), 0);
-    ASSERT_EQ(rmdir(gone.c_str()), 0);
-    start_calculator(program_io{});  // inherits the deleted directory
+    if (when == condition::deleted_directory) {
+      ASSERT_TRUE(mkdir(gone.c_str(), 0700) == 0 && chdir(gone.c_str()) == 0 && rmdir(gone.c_str()) == 0);
+    }
+    if (when == condition::german_keypad) {
+      ASSERT_TRUE(x_set_keyboard_layout(display, "de"));
+      x_set_num_lock(display, true);
+    }
+    if (when == condition::maximized) {
+      ASSERT_GT(window_manager = x_start_window_manager(display), 0);
+    }
+    if (when == condition::answering_manager || when == condition::silent_manager) {
+      manager.reset(new clipboard_manager(when == condition::answering_manager));
+      ASSERT_TRUE(manager->ready);
+    }
+    start_calculator(program_io{});  // in the deleted directory, when there is one
     ASSERT_EQ(chdir(here), 0);
   }
+  void TearDown() override {
+    if (display && GetParam().when == condition::german_keypad) {
+      x_set_num_lock(display, false);
+      x_set_keyboard_layout(display, "us");
+    }
+    if (display && window_manager > 0) x_end_window_manager(display, window_manager);
+    calculator::TearDown();
+  }
+  pid_t window_manager = -1;
+  std::unique_ptr<clipboard_manager> manager;
 };
 
-TEST_F(calculator_in_deleted_directory, AnswersAsUsual) {
-  answer("550");
-  EXPECT_EQ(trimmed(screen.lines[7]), "   Helligkeit Vollstfarbe:  84.12");
+TEST_P(calculator_sessions, AnswerStaysUntilARealKey) {
+  const session_case& c = GetParam();
+  int width = 640, height = 400;
+  if (c.when == condition::maximized) {
+    x_set_maximized(display, window, true);
+    ASSERT_TRUE(wait_for_size([&](int w, int h) { return (width = w) >= 1280 && (height = h) > 800; }));
+  }
+  x_focus(display, window);
+  if (c.when == condition::paste) {
+    ASSERT_TRUE(x_set_selection("clipboard", "550\nx"));
+    x_click(display, window, cell_x(40), cell_y(12), 3);
+  } else if (c.when == condition::german_keypad) {
+    x_type_text(display, "550");
+    x_key(display, XK_KP_Delete);  // the keypad's decimal key: KP_Delete without Num Lock
+    x_type_text(display, "5,\n");
+  } else {
+    x_type_text(display, "550\n");
+  }
+  ASSERT_TRUE(wait_for_end_prompt()) << screen.text();
+  EXPECT_EQ(trimmed(screen.lines[5]), std::string(prompt) + (c.wavelength == 550 ? "550" : "550.5"));
+  EXPECT_EQ(trimmed(screen.lines[7]), expected_result_line(c.wavelength));
+  EXPECT_TRUE(screen.uniform_blocks);
+  // A double click on the answer, where the screen is drawn.
+  int scale = std::min(width / 640, height / 400);
+  x_click(display, window, (width - 640 * scale) / 2 + cell_x(30) * scale,
+          (height - 400 * scale) / 2 + cell_y(7) * scale, 1, 2);
+  EXPECT_TRUE(x_wait_selection_text("clipboard", trimmed(screen.lines[7]).substr(28)));
+  if (c.when == condition::maximized) {
+    x_key(display, XK_Return, {XK_Alt_L});
+    EXPECT_TRUE(wait_for_size([](int w, int h) { return w == 1280 && h == 1024; }));
+  }
   press_key_and_expect_exit();
+  EXPECT_EQ(x_selection_text("clipboard"), c.clipboard_after_exit);
 }
+
+std::vector<session_case> session_cases() {
+  std::vector<session_case> cases(32, {"PastedLineAndMore", condition::paste, 550, ""});
+  cases.insert(cases.end(), {{"ClipboardManager", condition::answering_manager, 550, "84.12"},
+                             {"SilentClipboardManager", condition::silent_manager, 550, ""},
+                             {"GermanKeypad", condition::german_keypad, 550.5, ""},
+                             {"Maximized", condition::maximized, 550, ""},
+                             {"DeletedWorkingDirectory", condition::deleted_directory, 550, ""}});
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Conditions, calculator_sessions, ::testing::ValuesIn(session_cases()),
+                         [](const ::testing::TestParamInfo<session_case>& info) {
+                           return info.param.name + std::string("_") + std::to_string(info.index);
+                         });
 
 // Boundaries, segment interiors, just outside the range, and text VAL cannot read.
 struct answer_case {
@@ -400,33 +396,6 @@ TEST_F(calculator, MouseSelectionIsOfferedAndLeavesTheScreenAlone) {
   press_key_and_expect_exit();
 }
 
-// The copied answer outlives the program when a clipboard manager runs: at exit the
-// program hands the clipboard over to it. A manager that never answers does not keep the
-// program from ending (the clipboard then goes with it).
-struct hand_over_case {
-  const char* name;
-  bool manager_answers;
-  const char* clipboard_after_exit;
-};
-void PrintTo(const hand_over_case& c, std::ostream* out) { *out << c.name; }
-
-class calculator_hand_over : public calculator, public ::testing::WithParamInterface<hand_over_case> {};
-
-TEST_P(calculator_hand_over, CopiedAnswerAfterExit) {
-  clipboard_manager manager(GetParam().manager_answers);
-  ASSERT_TRUE(manager.ready);
-  answer("550");
-  x_click(display, window, cell_x(30), cell_y(7), 1, 2);
-  ASSERT_TRUE(x_wait_selection_text("clipboard", "84.12"));
-  press_key_and_expect_exit();
-  EXPECT_EQ(x_selection_text("clipboard"), GetParam().clipboard_after_exit);
-}
-
-INSTANTIATE_TEST_SUITE_P(Managers, calculator_hand_over,
-                         ::testing::Values(hand_over_case{"Answering", true, "84.12"},
-                                           hand_over_case{"Silent", false, ""}),
-                         [](const ::testing::TestParamInfo<hand_over_case>& info) { return info.param.name; });
-
 // A triple click takes the row; a change to a highlighted cell takes the highlight away.
 TEST_F(calculator, TripleClickTakesTheRowUntilItChanges) {
   x_click(display, window, cell_x(10), cell_y(5), 1, 3);
@@ -451,27 +420,6 @@ TEST_F(calculator, RightClickPastesTheClipboardAsAnAnswer) {
   EXPECT_EQ(trimmed(screen.lines[7]), "   Helligkeit Vollstfarbe:  84.12");
   press_key_and_expect_exit();
 }
-
-// A sloppy copy: a line, then more. The line answers; the rest was pasted before END began,
-// so END drops it like any key typed before it, and the answer stays until a real key. The
-// window thread feeds a paste while the program reads it, so the run is repeated to meet
-// every interleaving.
-class calculator_paste_race : public calculator, public ::testing::WithParamInterface<int> {};
-
-TEST_P(calculator_paste_race, PasteOfALineAndMoreLeavesTheAnswerUntilARealKey) {
-  ASSERT_TRUE(x_set_selection("clipboard", "550\nx"));
-  x_click(display, window, cell_x(40), cell_y(12), 3);
-  ASSERT_TRUE(wait_for_end_prompt()) << screen.text();
-  EXPECT_EQ(trimmed(screen.lines[7]), "   Helligkeit Vollstfarbe:  84.12");
-  // Still there to serve a copy of the answer: the stray key never reached END's wait.
-  x_click(display, window, cell_x(30), cell_y(7), 1, 2);
-  EXPECT_TRUE(x_wait_selection_text("clipboard", "84.12"));
-  int width = 0, height = 0;
-  EXPECT_TRUE(x_window_size(display, window, &width, &height));
-  press_key_and_expect_exit();
-}
-
-INSTANTIATE_TEST_SUITE_P(Runs, calculator_paste_race, ::testing::Range(0, 32));
 
 // Pasted and typed text take the same way into INPUT: the same characters get through,
 // and characters beyond ASCII show as their code page 437 glyphs. The paste keys paste as

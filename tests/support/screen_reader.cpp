@@ -228,18 +228,20 @@ unsigned long mask_scale(unsigned long value, unsigned long mask) {
 
 }  // namespace
 
-namespace {
-
-// Reads cols x rows cells drawn at `k` window pixels per frame pixel from window pixel
-// (left, top) on.
-bool read_cells(Display* display, unsigned long window, const XWindowAttributes& attributes, int cols, int rows,
-                int k, int left, int top, screen_text* out) {
+bool x_read_screen(Display* display, unsigned long window, int cols, int rows, screen_text* out) {
+  if (!display || cols <= 0 || rows <= 0) return false;
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) return false;
   int need_w = cols * 8, need_h = rows * 16;
+  if (attributes.width < need_w || attributes.height < need_h) return false;
+  // Where the program draws the screen: centred at the largest whole multiple that fits.
+  int kx = std::min(attributes.width / need_w, attributes.height / need_h), ky = kx;
+  int left = (attributes.width - need_w * kx) / 2, top = (attributes.height - need_h * ky) / 2;
   // Only the part on the screen can be read: clip the rectangle to it.
   int root_x = 0, root_y = 0;
   Window child = 0;
   XTranslateCoordinates(display, window, attributes.root, left, top, &root_x, &root_y, &child);
-  int read_w = need_w * k, read_h = need_h * k;
+  int read_w = need_w * kx, read_h = need_h * ky;
   int x0 = std::max(0, -root_x), y0 = std::max(0, -root_y);
   int x1 = std::min(read_w, attributes.screen->width - root_x);
   int y1 = std::min(read_h, attributes.screen->height - root_y);
@@ -251,12 +253,12 @@ bool read_cells(Display* display, unsigned long window, const XWindowAttributes&
   bool uniform = true;
   for (int y = 0; y < need_h; ++y)
     for (int x = 0; x < need_w; ++x) {
-      int sx = x * k + k / 2, sy = y * k + k / 2;
+      int sx = x * kx + kx / 2, sy = y * ky + ky / 2;
       if (sx < x0 || sx >= x1 || sy < y0 || sy >= y1) continue;
       unsigned long p = XGetPixel(image, sx - x0, sy - y0);
-      if (uniform && k > 1)
-        for (int by = std::max(y * k, y0); by < std::min((y + 1) * k, y1); ++by)
-          for (int bx = std::max(x * k, x0); bx < std::min((x + 1) * k, x1); ++bx)
+      if (uniform && (kx > 1 || ky > 1))
+        for (int by = std::max(y * ky, y0); by < std::min((y + 1) * ky, y1); ++by)
+          for (int bx = std::max(x * kx, x0); bx < std::min((x + 1) * kx, x1); ++bx)
             if (XGetPixel(image, bx - x0, by - y0) != p) uniform = false;
       unsigned long r = mask_scale((p & image->red_mask) >> rs, image->red_mask);
       unsigned long g = mask_scale((p & image->green_mask) >> gs, image->green_mask);
@@ -269,27 +271,10 @@ bool read_cells(Display* display, unsigned long window, const XWindowAttributes&
   return true;
 }
 
-bool viewable(Display* display, unsigned long window, XWindowAttributes* attributes) {
-  return display && XGetWindowAttributes(display, window, attributes) && attributes->map_state == IsViewable;
-}
-
-}  // namespace
-
-bool x_read_screen(Display* display, unsigned long window, int cols, int rows, screen_text* out) {
-  XWindowAttributes attributes;
-  if (cols <= 0 || rows <= 0 || !viewable(display, window, &attributes)) return false;
-  int need_w = cols * 8, need_h = rows * 16;
-  if (attributes.width < need_w || attributes.height < need_h) return false;
-  // Where the program draws its screen: centred at the largest whole multiple that fits.
-  int k = std::min(attributes.width / need_w, attributes.height / need_h);
-  return read_cells(display, window, attributes, cols, rows, k, (attributes.width - need_w * k) / 2,
-                    (attributes.height - need_h * k) / 2, out);
-}
-
 bool x_read_window_cells(Display* display, unsigned long window, screen_text* out) {
-  XWindowAttributes attributes;
-  if (!viewable(display, window, &attributes) || attributes.width < 8 || attributes.height < 16) return false;
-  return read_cells(display, window, attributes, attributes.width / 8, attributes.height / 16, 1, 0, 0, out);
+  int width = 0, height = 0;
+  if (!x_window_size(display, window, &width, &height)) return false;
+  return x_read_screen(display, window, width / 8, height / 16, out);
 }
 
 bool x_wait_screen(Display* display, unsigned long window, int cols, int rows,

@@ -31,15 +31,12 @@ int nearest_text_color(unsigned long rgb);
 // The 16 text colours, 0xRRGGBB.
 extern const unsigned long text_colors[16];
 
-// Reads the window's pixels and decodes cols x rows cells of 8x16 pixels where the
-// program draws them: centred at the largest whole multiple of their size that fits the
-// window (the top-left corner of a window of exactly that size). Parts of the window
-// outside the screen are left out of the matching (a freeglut window at the default
-// position starts at -1,-1). What another window covers reads as that window's pixels.
-// False when the window cannot be read or is too small.
+// Reads the window's pixels and decodes cols x rows cells of 8x16 pixels, centred in the
+// window at the largest whole multiple of their size that fits, sampled at that scale. Parts of the window outside the screen are left out of the matching (a
+// freeglut window at the default position starts at -1,-1). What another window covers
+// reads as that window's pixels. False when the window cannot be read or is too small.
 bool x_read_screen(Display* display, unsigned long window, int cols, int rows, screen_text* out);
-// Same, for the whole window from its top-left corner at its own size: cols = width / 8,
-// rows = height / 16.
+// Same, for the whole window: cols = width / 8, rows = height / 16.
 bool x_read_window_cells(Display* display, unsigned long window, screen_text* out);
 // Reads again (every 20 ms) until done() holds; false on timeout. `last` gets the final read.
 bool x_wait_screen(Display* display, unsigned long window, int cols, int rows,

@@ -186,37 +186,22 @@ void x_send_close(Display* display, unsigned long window) {
   XSync(display, False);
 }
 
-namespace {
-
-bool window_manager_running(Display* display) {
-  Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  bool named = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
-                                  &format, &count, &after, &data) == Success && count == 1;
-  Window checked = named ? *reinterpret_cast<Window*>(data) : 0;
-  if (data) XFree(data);
-  // The property outlives a manager that ended; its window does not.
-  XWindowAttributes attributes;
-  return checked != 0 && XGetWindowAttributes(display, checked, &attributes);
-}
-
-}  // namespace
-
 pid_t x_start_window_manager(Display* display) {
   program_io quiet;
   quiet.stdout_path = quiet.stderr_path = "/dev/null";
   pid_t manager = start_program("/usr/bin/openbox", {}, quiet);
-  if (manager <= 0) return -1;
-  for (int64_t deadline = now_ms() + 30000; !window_manager_running(display); pause_ms(20)) {
-    if (now_ms() >= deadline) {
-      x_end_window_manager(display, manager);
-      return -1;
-    }
+  Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False), type = None;
+  for (int64_t deadline = now_ms() + 30000; manager > 0 && now_ms() < deadline; pause_ms(20)) {
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, AnyPropertyType, &type, &format,
+                       &count, &after, &data);
+    if (data) XFree(data);
+    if (count == 1) return manager;  // it names its check window: it manages windows now
   }
-  return manager;
+  x_end_window_manager(display, manager);
+  return -1;
 }
 
 void x_end_window_manager(Display* display, pid_t manager) {

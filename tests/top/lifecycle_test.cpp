@@ -1,7 +1,6 @@
 // Lifecycle pieces: threads and timers, COMMAND$, the working directories and the CHAIN hand-over.
 #include <gtest/gtest.h>
 #include <libgen.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -17,7 +16,6 @@
 #include "runtime/values/strings.h"
 #include "runtime/top/startup.h"
 #include "runtime/top/chain.h"
-#include "support/child_process.h"
 #include "support/runtime_strings.h"
 #include "runtime/ground/program_settings.h"
 #include "runtime/ground/sleeping.h"
@@ -77,28 +75,6 @@ TEST(Directories, CurrentDirectoryAndStartDirectory) {
   string_release_temporaries(mark, 0);
   start_directory_startup();
   EXPECT_EQ(text_of(start_directory), before);
-}
-
-// Started in a directory deleted meanwhile: start-up records it as unknown and raises
-// nothing; CURDIR$ asked by the program itself still raises error 51.
-TEST(Directories, DeletedStartDirectoryIsUnknown) {
-  strings_ready();
-  std::string before = cwd();
-  std::string gone = temp_path("gone");
-  ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
-  ASSERT_EQ(chdir(gone.c_str()), 0);
-  ASSERT_EQ(rmdir(gone.c_str()), 0);
-  pending_error = 0;
-  start_directory_startup();
-  EXPECT_EQ(text_of(start_directory), "");
-  EXPECT_EQ(pending_error, 0u);
-  uint32_t mark = temp_count;
-  EXPECT_EQ(text_of(get_current_directory()), "");
-  EXPECT_EQ(pending_error, uint32_t(error_internal));
-  string_release_temporaries(mark, 0);
-  pending_error = 0;
-  event_pending = 0;
-  ASSERT_EQ(chdir(before.c_str()), 0);
 }
 
 TEST(Directories, MovesToTheExecutablesFolder) {
