@@ -9,9 +9,9 @@
 // Four threads run. The program thread (P) runs the translated program and its statements;
 // the window thread (W) runs the toolkit loop, its callbacks (keys, mouse, drawing) and the
 // requests other threads queue for it; the frame thread (F) builds frames and leads the
-// shutdown (the BIOS tick and the retrace flags are computed when read: emulated_clock.h); the event timer thread (T) fires BASIC timers. The frame
-// builder runs on F, or on P when the program asks for a frame itself; a mutex keeps the two
-// apart.
+// shutdown (the BIOS tick and the retrace flags are computed when read: emulated_clock.h);
+// the event timer thread (T) fires BASIC timers. The frame builder runs on F, or on P when
+// the program asks for a frame itself; a mutex keeps the two apart.
 //
 // Every word below is an atomic, so reading on one thread what another wrote is never a
 // data race. Unless a comment says otherwise a word orders nothing but itself: what it

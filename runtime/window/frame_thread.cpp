@@ -44,7 +44,8 @@ void wait_for_frame_work() {
   bool changed = automatic && screen_change_pending.load() != 0;
   bool blinking = automatic && screen_hidden.load() != 1 && last_frame_blinks();
   int32_t phase = (frame_count_at(now) & blink_phase_bit) != 0;
-  if (mode == display_one_frame || (changed && now - last_change_build_ms >= change_frame_gap_ms) ||
+  bool first = automatic && built_phase < 0;  // the start-up screen's frame, whatever changed
+  if (first || mode == display_one_frame || (changed && now - last_change_build_ms >= change_frame_gap_ms) ||
       (blinking && phase != built_phase)) {
     if (changed) last_change_build_ms = now;
     offer_frame(now);  // build_frame clears screen_change_pending before it looks at the page
