@@ -29,8 +29,8 @@ void offer_frame(int64_t now_ms) {
   if (auto_display.load() != display_manual) build_frame();
 }
 
-// The frame thread's one wait. Where the passes of old slept 15 ms, then looked, 60 times
-// a second, this builds a frame only when the page changed (at once, but at most one per
+// The frame thread's one wait. Not passes that sleep 15 ms, then look (60 a second): it
+// builds a frame only when the page changed (at once, but at most one per
 // change_frame_gap_ms, so typed keys and printed text show without delay), when a frame
 // is asked for, or when the blink phase of something the last frame shows (the cursor,
 // blinking text) changes; and sleeps until the next such moment or until another thread
@@ -89,7 +89,7 @@ void* frame_thread_main(void*) {
   event_pending = 1;
   timers_changed();
   key_waiters_wake();
-  wait_for_threads_done();
+  wait_for_threads_done();  // told by each thread's done bit, not by looking every 16 ms
   close_all();
   exit_via_window(exit_status_orderly);
 }
