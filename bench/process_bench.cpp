@@ -2,9 +2,12 @@
 // Figures: start-up until the first text is lit, key -> pixel at INPUT, CPU while waiting
 // for a key (program and X server), peak RSS. Both programs are measured the same way:
 // the same pixel reads, the same keys, the same pacing. The calculator is measured again
-// with an accessibility bus, beside itself without one.
+// with an accessibility bus, beside itself without one. Then the waiting states, 15 s
+// each: wake-ups of all threads and CPU while the calculator waits at INPUT, with its
+// error box up and at END, beside the bare window blinking a cursor at the same rate.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -72,6 +75,7 @@ double wait_cells(Display* display, unsigned long window, int row, int column, i
 // One program as measured.
 struct subject {
   std::string path;
+  std::vector<std::string> args;
   const char* title;                                 // window title prefix
   std::function<bool(const screen_text&)> first_lit;  // row 1, columns 1-79: the first frame is up
   std::function<bool(const screen_text&, bool)> echoed;  // the echo cell after "5" (true) or Backspace
@@ -134,7 +138,7 @@ double percentile(std::vector<double> values, double p) {
 // (from just before the fork), or -1. *pid and *window tell what was started.
 double start_until_lit(Display* display, const subject& s, pid_t* pid, unsigned long* window) {
   clock_type::time_point start = clock_type::now();
-  *pid = start_program(s.path, {}, s.io);
+  *pid = start_program(s.path, s.args, s.io);
   *window = 0;
   if (*pid <= 0) return -1;
   while (!*window && ms_since(start) < 30000) {
@@ -263,6 +267,172 @@ void print_line(const char* label, double measured, double baseline, const char*
               shown(baseline, format).c_str(), ratio.c_str(), target);
 }
 
+// ---- Waiting: what a program costs while nothing happens ----
+
+constexpr double waiting_seconds = 15;
+
+// The sum over every thread of a process of `count(contents of /proc/PID/task/TID/<file>)`;
+// -1 when the process is gone.
+double sum_over_threads(pid_t pid, const char* file, const std::function<double(const std::string&)>& count) {
+  std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  DIR* directory = opendir(tasks.c_str());
+  if (!directory) return -1;
+  double total = 0;
+  while (dirent* entry = readdir(directory)) {
+    if (entry->d_name[0] == '.') continue;
+    total += count(read_file(tasks + "/" + entry->d_name + "/" + file));
+  }
+  closedir(directory);
+  return total;
+}
+
+// Context switches of every thread of a process so far, voluntary and not: a thread that
+// sleeps and wakes again switches once, so their rate is the process's wake-ups.
+double context_switches(pid_t pid) {
+  return sum_over_threads(pid, "status", [](const std::string& status) {
+    double switches = 0;
+    for (const char* field : {"\nvoluntary_ctxt_switches:", "\nnonvoluntary_ctxt_switches:"}) {
+      size_t at = status.find(field);
+      if (at != std::string::npos) switches += std::atof(status.c_str() + at + std::strlen(field));
+    }
+    return switches;
+  });
+}
+
+// Seconds on a processor of every thread of a process so far, from the scheduler's own
+// count in nanoseconds: a few redraws a second are far below /proc/PID/stat's 10 ms ticks.
+double run_seconds(pid_t pid) {
+  return sum_over_threads(pid, "schedstat", [](const std::string& schedstat) { return std::atof(schedstat.c_str()) * 1e-9; });
+}
+
+struct waiting_figures {
+  double wakeups = -1;                       // per second, all threads
+  double program_cpu = -1, server_cpu = -1;  // % of one core
+  double load = -1;                          // the machine's load average (1 min) at the end
+};
+
+// The figures of `pid` over waiting_seconds of nothing, after a moment to settle.
+waiting_figures measure_waiting(pid_t pid, pid_t server) {
+  waiting_figures f;
+  sleep_ms(1000);
+  double switches_before = context_switches(pid);
+  double program_before = run_seconds(pid), server_before = run_seconds(server);
+  clock_type::time_point start = clock_type::now();
+  sleep_ms(waiting_seconds * 1000);
+  double seconds = ms_since(start) / 1000;
+  double switches_after = context_switches(pid);
+  if (switches_before < 0 || switches_after < 0) return f;
+  f.wakeups = (switches_after - switches_before) / seconds;
+  f.program_cpu = (run_seconds(pid) - program_before) / seconds * 100;
+  f.server_cpu = (run_seconds(server) - server_before) / seconds * 100;
+  double loads[1];
+  if (getloadavg(loads, 1) == 1) f.load = loads[0];
+  return f;
+}
+
+// Whether the pixel at (x, y) of the window is lit (not black).
+bool pixel_lit(Display* display, unsigned long window, int x, int y) {
+  XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+  if (!image) return false;
+  bool lit = (XGetPixel(image, 0, 0) & 0xFFFFFF) != 0;
+  XDestroyImage(image);
+  return lit;
+}
+
+// The mean time between changes of a blinking pixel over about three seconds, in ms; -1
+// when it changed fewer than three times.
+double blink_period_ms(Display* display, unsigned long window, int x, int y) {
+  clock_type::time_point start = clock_type::now();
+  bool lit = pixel_lit(display, window, x, y);
+  double first = -1, last = -1;
+  int changes = 0;
+  while (ms_since(start) < 3000) {
+    sleep_ms(2);
+    bool now = pixel_lit(display, window, x, y);
+    if (now == lit) continue;
+    lit = now;
+    last = ms_since(start);
+    if (first < 0) first = last;
+    ++changes;
+  }
+  return changes < 3 ? -1 : (last - first) / (changes - 1);
+}
+
+struct waiting_run {
+  waiting_figures input, error_box, end;  // the calculator's states
+  waiting_figures blinking;               // the bare window blinking its cursor
+  double calculator_blink_ms = -1, bare_blink_ms = -1;
+};
+
+// The bare window blinking a cursor: its waiting figures and its blink period.
+void measure_blinking_bare(Display* display, pid_t server, waiting_run& run) {
+  subject blinking{BARE_WINDOW_EXE, {"--blink"}, "bare window", [](const screen_text& t) { return t.bg[0][0] == 15; },
+                   nullptr, nullptr};
+  pid_t pid = -1;
+  unsigned long window = 0;
+  if (start_until_lit(display, blinking, &pid, &window) >= 0) {
+    run.blinking = measure_waiting(pid, server);
+    run.bare_blink_ms = blink_period_ms(display, window, echo_column * 8 + 8 + 4, echo_row * 16 + 14);
+  }
+  if (pid > 0) wait_exit_status(pid, 1);
+  if (window) x_wait_window_gone(display, window, 5000);
+}
+
+// One run of the calculator through its three waits: INPUT, the error box an answer VAL
+// cannot hold brings up, and END after the box's Yes.
+void measure_calculator_waits(Display* display, pid_t server, const subject& calculator, waiting_run& run) {
+  pid_t pid = -1;
+  unsigned long window = 0;
+  auto finish = [&] {
+    if (pid > 0) wait_exit_status(pid, 1);
+    if (window) x_wait_window_gone(display, window, 5000);
+  };
+  if (start_until_lit(display, calculator, &pid, &window) < 0 ||
+      !x_wait_screen(display, window, 80, 25, calculator.reading, 30000))
+    return finish();
+  run.input = measure_waiting(pid, server);
+  // The cursor's line (row 14 of the cell) at the first cell after the prompt.
+  run.calculator_blink_ms = blink_period_ms(display, window, echo_column * 8 + 4, echo_row * 16 + 14);
+
+  x_focus(display, window);
+  x_type_text(display, "&H123456789ABCDEF01");
+  x_key(display, XK_Return);
+  unsigned long box = x_find_window(display, "Unhandled Error #6", 30000);
+  if (!box) return finish();
+  run.error_box = measure_waiting(pid, server);
+
+  x_focus(display, box);
+  x_key(display, XK_Return);  // Yes: the program goes on to its answer and END
+  auto end_prompt = [](const screen_text& t) { return t.lines[24].find("Press any key to continue") != std::string::npos; };
+  if (!x_wait_screen(display, window, 80, 25, end_prompt, 30000)) return finish();
+  run.end = measure_waiting(pid, server);
+  finish();
+}
+
+void print_waiting_line(const char* label, const waiting_figures& f, const waiting_figures& baseline, bool ratios) {
+  double cpu = f.program_cpu >= 0 ? f.program_cpu + f.server_cpu : -1;
+  double baseline_cpu = baseline.program_cpu >= 0 ? baseline.program_cpu + baseline.server_cpu : -1;
+  std::string wakeup_ratio = ratios && f.wakeups >= 0 && baseline.wakeups > 0 ? shown(f.wakeups / baseline.wakeups, "%.2f x") : "";
+  std::string cpu_ratio = ratios && cpu >= 0 && baseline_cpu > 0 ? shown(cpu / baseline_cpu, "%.2f x") : "";
+  std::printf("  %-30s %10s %8s %10s %8s %8s %8s %6s\n", label, shown(f.wakeups, "%.1f").c_str(), wakeup_ratio.c_str(),
+              shown(f.program_cpu, "%.3f").c_str(), shown(f.server_cpu, "%.3f").c_str(), shown(cpu, "%.3f").c_str(),
+              cpu_ratio.c_str(), shown(f.load, "%.2f").c_str());
+}
+
+void print_waiting(const waiting_run& run) {
+  std::printf("Waiting, %.0f s in each state (wake-ups: context switches of all threads per second; CPU: %% of one core,\n"
+              "run time of all threads; ratios against the bare window blinking a cursor; target <= 1.5 x each):\n",
+              waiting_seconds);
+  std::printf("  %-30s %10s %8s %10s %8s %8s %8s %6s\n", "state", "wake-ups/s", "ratio", "CPU prog", "CPU X", "CPU sum",
+              "ratio", "load");
+  print_waiting_line("bare window blinking a cursor", run.blinking, run.blinking, false);
+  print_waiting_line("brightness at INPUT", run.input, run.blinking, true);
+  print_waiting_line("brightness, error box up", run.error_box, run.blinking, true);
+  print_waiting_line("brightness at END", run.end, run.blinking, true);
+  std::printf("  cursor blink period (ms): brightness %s, bare window %s\n", shown(run.calculator_blink_ms, "%.0f").c_str(),
+              shown(run.bare_blink_ms, "%.0f").c_str());
+}
+
 }  // namespace
 
 int main() {
@@ -286,10 +456,10 @@ int main() {
   pid_t bus = start_session_bus(&bus_address);
   program_io no_bus{"/dev/null", "", "", {"DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent",
                     "AT_SPI_BUS_ADDRESS=unix:path=/nonexistent", runtime_setting}, {"NO_AT_BRIDGE"}, ""};
-  subject bare{BARE_WINDOW_EXE, "bare window",
+  subject bare{BARE_WINDOW_EXE, {}, "bare window",
                [](const screen_text& t) { return t.bg[0][0] == 15; },
                [](const screen_text& t, bool five) { return t.bg[0][0] == (five ? 15 : 0); }, nullptr, no_bus};
-  subject calculator{BRIGHTNESS_EXE, "Untitled",
+  subject calculator{BRIGHTNESS_EXE, {}, "Untitled",
                      [](const screen_text& t) { return t.trimmed(0) == std::string(banner).substr(1); },
                      [](const screen_text& t, bool five) { return t.lines[0][0] == (five ? '5' : ' '); },
                      [](const screen_text& t) { return t.lines[5].rfind(prompt_start, 0) == 0; }, no_bus};
@@ -312,6 +482,9 @@ int main() {
     wait_exit_status(bus, 5000);
   }
   if (runtime_dir) std::filesystem::remove_all(runtime_dir);
+  waiting_run waits;
+  measure_blinking_bare(display, server, waits);
+  measure_calculator_waits(display, server, calculator, waits);
   XCloseDisplay(display);
   kill(server, SIGTERM);
   wait_exit_status(server, 5000);
@@ -334,6 +507,7 @@ int main() {
   print_line("CPU waiting for a key: program (%)", a.program_cpu, c.program_cpu, "%.2f", "");
   print_line("peak RSS (MB)", a.peak_rss_mb, c.peak_rss_mb, "%.1f", "target <= 3 MB more");
   print_line("private memory (MB)", a.private_mb, c.private_mb, "%.1f", "");
+  print_waiting(waits);
   if (c.keys_missed || b.keys_missed)
     std::printf("  keys whose echo never showed within 2 s: brightness %d, bare window %d\n", c.keys_missed,
                 b.keys_missed);

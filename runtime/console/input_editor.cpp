@@ -13,6 +13,7 @@
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
 #include "runtime/ground/sleeping.h"
+#include "runtime/ground/stop_signal.h"
 
 void* input_dest_ptrs[input_dest_capacity];
 uint32_t input_dest_types[input_dest_capacity];
@@ -50,8 +51,6 @@ struct input_editor {
   uint32_t temp_mark;                           // temporary count at entry
 };
 input_editor editor;
-
-constexpr int32_t key_pass_ms = 10;  // longest wait for a key before the loop looks at shutdown again
 
 // One readonly byte per value, so a key is printed without allocating a string.
 struct byte_table {
@@ -141,24 +140,26 @@ void take_back() {
   if (!editor.console) redraw_line();
 }
 
-// One byte from standard input for a console page; -1 when none came within one pass.
+// One byte from standard input for a console page; -1 when shutdown began first (or the
+// wait ended without a byte).
 int32_t console_key() {
-  pollfd input = {0, POLLIN, 0};
-  if (poll(&input, 1, key_pass_ms) <= 0) return -1;
+  int stop_fd = stop_all_descriptor();
+  pollfd waits[2] = {{0, POLLIN, 0}, {stop_fd, POLLIN, 0}};
+  if (poll(waits, stop_fd >= 0 ? 2 : 1, stop_fd >= 0 ? -1 : stop_poll_fallback_ms) <= 0 || !waits[0].revents) return -1;
   unsigned char byte = 0;
   if (read(0, &byte, 1) != 1) return -1;  // end of input: no key
   return byte == ctrl_line_feed ? ctrl_return : byte;
 }
 
-// The next key as one byte, -1 when none came within one pass or it is an extended key.
-// The pass ends as soon as a key arrives instead of sleeping its whole length first.
+// The next key as one byte; -1 when the wait ended without one (shutdown) or it is an
+// extended key. It waits for the key itself, not in passes that sleep, then look.
 int32_t next_key() {
   if (editor.pending_spaces > 0) {
     --editor.pending_spaces;
     return ' ';
   }
   if (editor.console) return console_key();
-  if (!key_wait(key_pass_ms)) return -1;
+  if (!key_wait(-1)) return -1;
   int32_t key = bios_key_take();
   return key < 256 ? key : -1;
 }
@@ -172,11 +173,13 @@ void type_byte(uint8_t byte) {
 void finish(uint8_t line_end, uint8_t saved_cursor_visible, int32_t saved_auto_display, int32_t saved_read_source) {
   if (line_end == 1 && !editor.console) print_text(string_from_text_len("", 0), 1);
   write_target->cursor_visible = saved_cursor_visible;
+  screen_changed(write_target);  // the cursor's look changed: the frame thread sleeps until told
   image_free(editor.input_snapshot, 1);
   image_free(editor.input_canvas, 1);
   if (saved_auto_display == display_manual) {
     // Manual display: ask for one last frame and wait until the frame builder drew it.
     auto_display = display_one_frame;
+    wake_all(screen_change_signal);
     while (auto_display.load() != display_manual && !stop_all.load()) sleep_ms(1);
   }
   set_read_source(saved_read_source);
@@ -193,6 +196,7 @@ void input_statement(int32_t count, uint8_t line_end) {
   }
   editor.count = count;
   int32_t saved_auto_display = auto_display.exchange(display_automatic);
+  if (saved_auto_display != display_automatic) wake_all(screen_change_signal);  // changes held back now show
   int32_t saved_read_source = get_read_source();
   int32_t target = get_write_target();
   set_read_source(target);
@@ -211,6 +215,7 @@ void input_statement(int32_t count, uint8_t line_end) {
   if (editor.whole_line) input_dest_types[1] = input_type_whole_line;
   uint8_t saved_cursor_visible = write_target->cursor_visible;
   write_target->cursor_visible = 1;
+  screen_changed(write_target);
   for (int32_t f = 1; f <= count; ++f) clear_destination(input_dest_types[f], input_dest_ptrs[f]);
 
   editor.line.length = 0;

@@ -20,7 +20,6 @@ std::atomic<int32_t> screen_hidden{0};
 std::atomic<int32_t> exit_request_bits{0};
 std::atomic<int32_t> exit_trapped{0};
 handshake exclusive_access;
-std::atomic<double> display_rate{60.0};
 std::atomic<const char*> window_title{nullptr};
 std::atomic<unsigned long> message_box_owner_window{0};
 std::atomic<int32_t> display_scale{1};
@@ -38,8 +37,6 @@ std::atomic<int64_t> next_frame_order{1};
 std::atomic<int64_t> last_frame_order{0};
 handshake frame_thread_pause;
 std::atomic<int32_t> shell_running{0};
-std::atomic<int32_t> retrace_in_progress{0};
-std::atomic<int32_t> retrace_seen{0};
 
 std::atomic<int32_t> fullscreen_mode{0};
 std::atomic<int32_t> fullscreen_request{fullscreen_none_asked};

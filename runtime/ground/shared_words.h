@@ -8,10 +8,10 @@
 
 // Four threads run. The program thread (P) runs the translated program and its statements;
 // the window thread (W) runs the toolkit loop, its callbacks (keys, mouse, drawing) and the
-// requests other threads queue for it; the frame thread (F) builds frames, keeps the BIOS
-// tick and leads the shutdown; the event timer thread (T) fires BASIC timers. The frame
-// builder runs on F, or on P when the program asks for a frame itself; a mutex keeps the two
-// apart.
+// requests other threads queue for it; the frame thread (F) builds frames and leads the
+// shutdown (the BIOS tick and the retrace flags are computed when read: emulated_clock.h);
+// the event timer thread (T) fires BASIC timers. The frame builder runs on F, or on P when
+// the program asks for a frame itself; a mutex keeps the two apart.
 //
 // Every word below is an atomic, so reading on one thread what another wrote is never a
 // data race. Unless a comment says otherwise a word orders nothing but itself: what it
@@ -27,9 +27,9 @@ struct screen_image;
 
 // ---- The program's life ----
 
-extern std::atomic<uint8_t> close_requested;  // P (END, the error dialog's No, break) → F, which then leads the shutdown; 0/1
-extern std::atomic<uint8_t> stop_all;         // F when shutdown begins → P's waits park, T ends; 0/1
-extern std::atomic<uint32_t> threads_done;    // P and T each set their bit as they stop → F waits for both
+extern std::atomic<uint8_t> close_requested;  // P (END, the error dialog's No, break), bumping screen_change_signal → F, which then leads the shutdown; 0/1
+extern std::atomic<uint8_t> stop_all;         // F when shutdown begins (stop_all_threads) → P's waits park, T ends; 0/1
+extern std::atomic<uint32_t> threads_done;    // P and T each set their bit as they stop (mark_thread_done) → F waits for both
 constexpr uint32_t program_thread_parked = 1;
 constexpr uint32_t timer_thread_ended = 2;
 constexpr uint32_t all_threads_done = program_thread_parked | timer_thread_ended;
@@ -47,11 +47,10 @@ extern handshake timer_table_state;            // P asks before it grows the tab
 // ---- The window ----
 
 extern std::atomic<int32_t> window_ready;       // W, once the window and its callbacks exist → P (requests wait for it); 0/1
-extern std::atomic<int32_t> screen_hidden;      // P (start hidden, show and hide) → W (make the window later), the builder; 0/1
-extern std::atomic<int32_t> exit_request_bits;  // W: bit 0 close button, bit 1 break → F leaves its loop unless trapped
-extern std::atomic<int32_t> exit_trapped;       // P: the program handles exit requests itself; END clears it → F
+extern std::atomic<int32_t> screen_hidden;      // P (start hidden, show and hide; showing bumps screen_change_signal) → W (make the window later), F, the builder; 0/1
+extern std::atomic<int32_t> exit_request_bits;  // W: bit 0 close button, bit 1 break; bumps screen_change_signal → F leaves its loop unless trapped
+extern std::atomic<int32_t> exit_trapped;       // P: the program handles exit requests itself; END clears it and bumps screen_change_signal → F
 extern handshake exclusive_access;              // P asks W to stand still for a moment (request_exclusive); W answers in its idle pass
-extern std::atomic<double> display_rate;        // P (no writer in this program) → W: passes of its loop per second, 60
 extern std::atomic<const char*> window_title;   // P (the program's title; copies are never freed) → W; null: "Untitled"
 extern std::atomic<unsigned long> message_box_owner_window;  // W, the window's X id once made → the message box on any thread, which marks its boxes transient for it; 0: none
 extern std::atomic<int32_t> display_scale;      // W, once before the window is made → W, the message box; window pixels per frame pixel, 1
@@ -66,18 +65,16 @@ enum display_mode : int32_t {
   display_manual = 0,      // frames only when asked for
   display_automatic = 1,   // a frame whenever the page changes
 };
-extern std::atomic<int32_t> auto_display;       // P (INPUT, END, display statements): a display_mode → the builder, which answers display_one_frame
+extern std::atomic<int32_t> auto_display;       // P (INPUT, END, display statements): a display_mode, bumping screen_change_signal → F, the builder, which answers display_one_frame
 extern std::atomic<int32_t> screen_change_pending;  // P's statements set 1 on a change of the visual page → the builder clears it when it looks
-extern wake_signal& screen_change_signal;       // P signals with screen_change_pending → F sleeps on it between passes; never freed
-extern std::atomic<int32_t> previous_frame_valid;  // P (new geometry) and W (Alt+Enter) set 0 → the builder paints in full, then sets 1
-extern std::atomic<int32_t> blink_enabled;      // P (no writer in this program) → the builder: 1, attribute bit 7 blinks
-extern std::atomic<int32_t> frame_counter;      // F, once per frame offered → the builder; bit 3 is the blink phase
+extern wake_signal& screen_change_signal;       // any thread with news for F: P with screen_change_pending and the words that say so here → F sleeps on it between frames (W too while it waits to make a hidden window); never freed
+extern std::atomic<int32_t> previous_frame_valid;  // P (new geometry) and W (Alt+Enter) set 0, then note a screen change → the builder paints in full, then sets 1
+extern std::atomic<int32_t> blink_enabled;      // P (no writer in this program), noting a screen change → the builder: 1, attribute bit 7 blinks
+extern std::atomic<int32_t> frame_counter;      // F, from the clock before each frame it offers (frame_count_at: one offer per 32 ms) → the builder; bit 3 is the blink phase
 extern std::atomic<int64_t> next_frame_order;   // the builder (F or P, under its mutex): order of the next frame, from 1
 extern std::atomic<int64_t> last_frame_order;   // the builder: the frame last finished or given back → the builder's next base
-extern handshake frame_thread_pause;            // another thread (none in this program) asks F to stand still; F answers between passes, and sets held itself when it leaves its loop
-extern std::atomic<int32_t> shell_running;      // P, 1 while an external command runs → F answers -1 and idles
-extern std::atomic<int32_t> retrace_in_progress;  // F, during the emulated vertical retrace (1 ms of each pass) → port reads (none in this program)
-extern std::atomic<int32_t> retrace_seen;       // F, 1 after each retrace → port reads, which clear it
+extern handshake frame_thread_pause;            // another thread (none in this program) asks F to stand still and bumps screen_change_signal; F answers between frames, and sets held itself when it leaves its loop
+extern std::atomic<int32_t> shell_running;      // P, 1 while an external command runs, bumping screen_change_signal → F answers -1 and idles
 
 // ---- Full screen and the keyboard ----
 

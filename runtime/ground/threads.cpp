@@ -2,9 +2,10 @@
 #include "runtime/ground/threads.h"
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include "runtime/ground/shared_words.h"
-#include "runtime/ground/sleeping.h"
+#include "runtime/ground/stop_signal.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ void start_thread(uint64_t* handle_cell, void* (*function)(void*), void* argumen
 }
 
 void park_program_thread() {
-  threads_done.fetch_or(program_thread_parked);
-  while (!stop_all) sleep_ms(16);
-  for (;;) sleep_ms(16);
+  mark_thread_done(program_thread_parked);
+  // Nothing wakes it: the frame thread, told by the done bit, ends the process.
+  for (;;) pause();
 }

@@ -5,6 +5,6 @@
 // Starts `function(argument)` on a detached thread; its handle goes to `handle_cell`
 // (may be null), which keeps 0 when no thread could be made.
 void start_thread(uint64_t* handle_cell, void* (*function)(void*), void* argument);
-// The program thread stops here for good once shutdown begins: it marks itself parked
-// and sleeps until the process ends.
+// The program thread stops here for good once it is done (END, the error box's No) or
+// shutdown has begun: it marks itself parked and sleeps until the process ends.
 [[noreturn]] void park_program_thread();

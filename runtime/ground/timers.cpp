@@ -9,6 +9,7 @@
 #include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/ground/sleeping.h"
+#include "runtime/ground/stop_signal.h"
 #include "runtime/ground/wake_signal.h"
 
 // Timer state: the program thread owns the table, the event timer thread scans it.
@@ -106,6 +107,6 @@ void* event_timer_thread_main(void*) {
     // While the owner resizes it signals when the table is back.
     wake_wait(timer_signal, ticket, wait);
   }
-  threads_done.fetch_or(timer_thread_ended);
+  mark_thread_done(timer_thread_ended);
   return nullptr;
 }

@@ -115,8 +115,10 @@ void apply_screen_records(handover_reader* reader) {
     uint32_t colours[256];
     if (!reader->read_bytes(colours, sizeof colours)) return;
     screen_image* page = visual_page.load();
-    if (page && page->palette)  // the frame builder reads the visible page's palette
+    if (page && page->palette) {  // the frame builder reads the visible page's palette
       for (int i = 0; i < 256; ++i) shared_store(&page->palette[i], colours[i]);
+      screen_changed(page);
+    }
     uint32_t trailer;
     reader->read_u32(&trailer);
   }

@@ -99,6 +99,7 @@ void report_pending_error() {
     return;
   }
   close_requested = 1;
+  wake_all(screen_change_signal);
   park_program_thread();
 }
 

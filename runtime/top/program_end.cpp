@@ -17,7 +17,8 @@
 void end_program() {
   program_ended = 1;
   close_all();
-  exit_trapped = 0;  // a close click during the wait ends the program
+  exit_trapped = 0;  // a close click during the wait ends the program (one made before, now)
+  wake_all(screen_change_signal);
   if (!screen_hidden) {
     uint32_t mark = temp_count;
     screen_image* page = visual_page.load();
@@ -32,10 +33,10 @@ void end_program() {
     // Keys typed before END never answer the prompt, nor do the rest of a paste clicked
     // before it that the window thread is still feeding.
     key_ring_clear();
-    auto_display = display_automatic;
+    if (auto_display.exchange(display_automatic) != display_automatic) wake_all(screen_change_signal);
     for (;;) {
-      // Up to 100 ms a pass, but a key ends the wait as soon as it arrives.
-      key_wait(100);
+      // No passes: only a key or shutdown ends the wait.
+      key_wait(-1);
       if (stop_all) park_program_thread();
       if (bios_key_take() >= 0) break;
     }
@@ -45,5 +46,6 @@ void end_program() {
     std::getchar();
   }
   close_requested = 1;
+  wake_all(screen_change_signal);
   park_program_thread();
 }

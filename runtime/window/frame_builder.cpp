@@ -37,6 +37,9 @@ int32_t previous_cursor_y = -1;
 int32_t previous_cursor_look = -1;        // visibility and shape of the last frame's cursor
 int32_t previous_blink_enabled = 1;       // blink_enabled when the last frame was painted
 
+// Set by each build (under builder_mutex), read by the frame thread between builds.
+std::atomic<bool> page_blinks{false};
+
 // The frame thread builds automatically and the program thread on demand; the two never
 // build at the same time.
 std::mutex& builder_mutex = *new std::mutex;
@@ -244,9 +247,25 @@ struct text_snapshot {
   bool cursor_moved, cursor_changed;
 };
 
+// Whether the snapshot shows a cursor, or (with blink on) a character whose attribute blinks.
+bool snapshot_blinks(const text_snapshot& now) {
+  if (now.page->cursor_visible && now.cursor_x >= 0 && now.cursor_x < now.columns && now.cursor_y >= 0 &&
+      now.cursor_y < now.rows) {
+    int32_t first = 0, count = 0;
+    cursor_lines(now.page->cursor_start_line, now.page->cursor_end_line, now.glyph.height, &first, &count);
+    if (count > 0) return true;
+  }
+  if (!now.blink) return false;
+  size_t cells_size = size_t(now.columns) * now.rows * 2;
+  for (size_t at = 1; at < cells_size; at += 2)
+    if (current_cells[at] & 0x80) return true;
+  return false;
+}
+
 // Snapshot: the page, its palette (kept in previous_palette) and its cells (in
 // current_cells). False when the page cannot be drawn as text now.
 bool take_snapshot(text_snapshot* now) {
+  page_blinks.store(false);
   screen_image* page = visual_page.load();
   now->page = page;
   glyph_geometry& glyph = now->glyph;
@@ -298,6 +317,7 @@ bool take_snapshot(text_snapshot* now) {
   now->look = cursor_look(page);
   now->cursor_moved = cursor_x != previous_cursor_x || cursor_y != previous_cursor_y;
   now->cursor_changed = phase != previous_cursor_phase || now->look != previous_cursor_look;
+  page_blinks.store(snapshot_blinks(*now));
   return true;
 }
 
@@ -478,6 +498,8 @@ void build_frame() {
   int32_t asked = display_one_frame;
   auto_display.compare_exchange_strong(asked, display_manual);
 }
+
+bool last_frame_blinks() { return page_blinks.load(); }
 
 void frame_builder_reset() {
   std::lock_guard<std::mutex> hold(builder_mutex);

@@ -39,6 +39,9 @@ extern int32_t layer_order[4];
 
 // Builds a frame from the visual page (frame thread, or the program thread in manual display mode).
 void build_frame();
+// Whether the page as the last build saw it shows something that changes with the blink
+// phase (a visible cursor, or blinking text): the frame thread wakes for the phase only then.
+bool last_frame_blinks();
 // Start-up: the three slots free and empty, the frame orders from the start, the next frame painted in full.
 void frame_builder_reset();
 

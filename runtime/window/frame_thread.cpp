@@ -1,110 +1,95 @@
-// Frame thread (keeps the frame pacing, the emulated BIOS tick and the orderly shutdown).
-#include <time.h>
-
+// Frame thread (keeps the frame pacing and the orderly shutdown).
 #include <cstdint>
 
-#include "runtime/ground/conventional_memory.h"
-#include "runtime/console/screen.h"
+#include "runtime/console/key_ring.h"
+#include "runtime/ground/emulated_clock.h"
 #include "runtime/ground/errors.h"
+#include "runtime/ground/process_exit.h"
 #include "runtime/ground/shared_words.h"
+#include "runtime/ground/sleeping.h"
+#include "runtime/ground/stop_signal.h"
+#include "runtime/ground/timers.h"
 #include "runtime/ground/wake_signal.h"
-#include "runtime/window/keyboard.h"
 #include "runtime/window/frame_builder.h"
 #include "runtime/window/window.h"
-#include "runtime/ground/sleeping.h"
-#include "runtime/ground/process_exit.h"
-#include "runtime/ground/timers.h"
 
 namespace {
 
-// Ticks since midnight at 18.2 per second, from the local time of day.
-uint32_t bios_ticks_now() {
-  timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  time_t seconds = now.tv_sec;
-  tm local;
-  localtime_r(&seconds, &local);
-  int64_t milliseconds = (static_cast<int64_t>(local.tm_hour) * 3600 + local.tm_min * 60 + local.tm_sec) * 1000 +
-                         now.tv_nsec / 1000000;
-  milliseconds %= 86400000;
-  return static_cast<uint32_t>(static_cast<double>(milliseconds) * 0.0182);
-}
+constexpr int64_t change_frame_gap_ms = 4;  // a program that prints without pause gets at most 250 frames a second
+int64_t last_change_build_ms = -change_frame_gap_ms;  // when the frame thread last built a frame for a page change
+int32_t built_phase = -1;  // blink phase of the frame thread's last frame; -1 before the first
 
-// Crosses to the program thread, which may PEEK the tick count: relaxed byte stores.
-void store_bios_ticks(uint32_t ticks) {
-  uint8_t* cell = conventional_memory + bios_tick_offset;
-  for (int byte = 0; byte < 3; ++byte)
-    __atomic_store_n(cell + byte, static_cast<uint8_t>(ticks >> (8 * byte)), __ATOMIC_RELAXED);
-}
-
-constexpr int64_t extra_frame_gap_ms = 4;  // a program that prints without pause gets at most 250 extra frames a second
-int64_t last_extra_build_ms = 0;            // when the frame thread last built a frame between passes
-
-void offer_frame() {
-  // build_frame itself answers a pause request and a frame request while the screen is hidden.
+// Offers a frame as at `now_ms`: frame_counter from the clock, then a build (in manual
+// display mode only a frame asked for is built; build_frame itself answers a pause request
+// and a frame request while the screen is hidden).
+void offer_frame(int64_t now_ms) {
+  int32_t count = frame_count_at(now_ms);
+  frame_counter.store(count);
+  built_phase = (count & blink_phase_bit) != 0;
   if (auto_display.load() != display_manual) build_frame();
-  ++frame_counter;
 }
 
-// The quiet part of a pass: sleeps until `deadline_ms`, but when the screen changes meanwhile
-// it builds a frame at once (at most one per extra_frame_gap_ms) so that typed keys and
-// printed text show without waiting for the next regular frame. Such frames leave
-// frame_counter alone: the blink phases keep the regular cadence.
-void wait_for_screen_changes(int64_t deadline_ms) {
-  for (;;) {
-    uint32_t ticket = wake_ticket(screen_change_signal);
-    int64_t now = monotonic_ms();
-    bool changed = screen_change_pending.load() != 0 && auto_display.load() != display_manual;
-    if (changed && now - last_extra_build_ms >= extra_frame_gap_ms) {
-      build_frame();  // clears screen_change_pending before it looks at the page
-      last_extra_build_ms = now = monotonic_ms();
-      changed = false;
-    }
-    if (now >= deadline_ms || handshake_is_asked(frame_thread_pause)) return;
-    int64_t until = changed ? last_extra_build_ms + extra_frame_gap_ms : deadline_ms;
-    if (until > deadline_ms) until = deadline_ms;
-    wake_wait(screen_change_signal, ticket, static_cast<int32_t>(until - now));
+// The frame thread's one wait. Not passes that sleep 15 ms, then look (60 a second): it
+// builds a frame only when the page changed (at once, but at most one per
+// change_frame_gap_ms, so typed keys and printed text show without delay), when a frame
+// is asked for, or when the blink phase of something the last frame shows (the cursor,
+// blinking text) changes; and sleeps until the next such moment or until another thread
+// has news for it (screen_change_signal). frame_counter comes from the clock, so the
+// phases land where the 32 ms offers put them.
+void wait_for_frame_work() {
+  uint32_t ticket = wake_ticket(screen_change_signal);
+  int64_t now = monotonic_ms();
+  int32_t mode = auto_display.load();
+  bool automatic = mode != display_manual;
+  bool changed = automatic && screen_change_pending.load() != 0;
+  bool blinking = automatic && screen_hidden.load() != 1 && last_frame_blinks();
+  int32_t phase = (frame_count_at(now) & blink_phase_bit) != 0;
+  bool first = automatic && built_phase < 0;  // the start-up screen's frame, whatever changed
+  if (first || mode == display_one_frame || (changed && now - last_change_build_ms >= change_frame_gap_ms) ||
+      (blinking && phase != built_phase)) {
+    if (changed) last_change_build_ms = now;
+    offer_frame(now);  // build_frame clears screen_change_pending before it looks at the page
+    return;            // and looks again: news may have come during the build
   }
+  if (handshake_is_asked(frame_thread_pause)) return;
+  int64_t deadline = changed ? last_change_build_ms + change_frame_gap_ms : -1;
+  if (blinking) {
+    int64_t change = next_blink_change_ms(now);
+    if (deadline < 0 || change < deadline) deadline = change;
+  }
+  wake_wait(screen_change_signal, ticket, deadline < 0 ? -1 : static_cast<int32_t>(deadline - now));
 }
 
 }  // namespace
 
 void* frame_thread_main(void*) {
-  bool alternate = false;
+  emulated_clock_start(monotonic_ms());
   for (;;) {
     if (handshake_answer(frame_thread_pause)) handshake_hold(frame_thread_pause);
     if (exit_request_bits.load() != 0 && exit_trapped.load() == 0) break;
-    store_bios_ticks(bios_ticks_now());
+    if (close_requested.load()) {
+      frame_thread_pause.state.store(handshake_held);  // stopped for good: nobody need wait for an answer
+      break;
+    }
     int32_t shell = shell_running.load();
     if (shell) {
       if (shell == -1) {
         sleep_ms(64);
       } else {
         shell_running = -1;
-        offer_frame();
-        retrace_in_progress = 0;
+        offer_frame(monotonic_ms());
       }
       continue;
     }
-    wait_for_screen_changes(monotonic_ms() + 15);
-    retrace_in_progress = 1;
-    retrace_seen = 1;
-    sleep_ms(1);
-    if (close_requested.load()) {
-      frame_thread_pause.state.store(handshake_held);  // stopped for good: nobody need wait for an answer
-      break;
-    }
-    alternate = !alternate;
-    if (alternate) offer_frame();
-    retrace_in_progress = 0;
+    wait_for_frame_work();
   }
 
   // Orderly shutdown: stop the program and event timer threads, then end the process.
-  stop_all = 1;
+  stop_all_threads();
   event_pending = 1;
   timers_changed();
   key_waiters_wake();
-  while (threads_done.load() != all_threads_done) sleep_ms(16);
+  wait_for_threads_done();  // told by each thread's done bit, not by looking every 16 ms
   close_all();
   exit_via_window(exit_status_orderly);
 }

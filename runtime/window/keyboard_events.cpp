@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/console/code_page.h"
+#include "runtime/console/screen.h"
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
@@ -196,6 +197,7 @@ void cycle_fullscreen() {
   if (cycle[chosen][0] != fullscreen_windowed) fullscreen_smooth = cycle[chosen][1];
   fullscreen_request = cycle[chosen][0] != fullscreen_mode.load() ? cycle[chosen][0] : fullscreen_none_asked;
   previous_frame_valid = 0;  // the next frame is painted in full
+  screen_changed(nullptr);   // and built now
 }
 
 }  // namespace

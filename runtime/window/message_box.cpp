@@ -25,6 +25,7 @@
 #include "runtime/console/fonts.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
+#include "runtime/ground/stop_signal.h"
 #include "runtime/window/accessibility_thread.h"
 #include "runtime/window/desktop_identity.h"
 #include "runtime/window/display_scale.h"
@@ -40,7 +41,6 @@ const int button_width = 8;  // cells per button
 const int button_gap = 2;    // cells between buttons
 const int min_cols = 30;
 const int max_cols = 160;
-const int shutdown_check_ms = 20;  // how often a waiting box looks for shutdown
 
 // Colours as 0xRRGGBB, all taken from the 16 text colours.
 const unsigned long face_color = 0xAAAAAA;    // box background
@@ -412,12 +412,16 @@ int on_key(box_state& box, XKeyEvent& key) {
 
 // Waits for the box's next event; false when shutdown began first. Xlib may already hold
 // events read from the socket, so the queue is asked before waiting on the connection.
+// The wait has no timeout (no look for shutdown every few ms): shutdown makes its
+// descriptor readable.
 bool next_event(box_state& box, XEvent* event) {
+  int stop_fd = stop_all_descriptor();
   while (XPending(box.display) == 0) {
     if (stop_all.load()) return false;
-    pollfd connection{ConnectionNumber(box.display), POLLIN, 0};
-    if (poll(&connection, 1, shutdown_check_ms) < 0 && errno != EINTR) return false;
-    if (connection.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;  // the server went away
+    pollfd waits[2] = {{ConnectionNumber(box.display), POLLIN, 0}, {stop_fd, POLLIN, 0}};
+    if (poll(waits, stop_fd >= 0 ? 2 : 1, stop_fd >= 0 ? -1 : stop_poll_fallback_ms) < 0 && errno != EINTR)
+      return false;
+    if (waits[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return false;  // the server went away
   }
   if (stop_all.load()) return false;
   XNextEvent(box.display, event);

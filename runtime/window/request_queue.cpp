@@ -188,6 +188,9 @@ int request_set_window_title(const char* text) {
 
 int request_show_window() {
   screen_hidden = 0;
+  // The frame thread builds the shown page; the window thread, when it waits to make the window, goes on.
+  screen_change_pending = 1;
+  wake_all(screen_change_signal);
   return send_request(new glut_message_show_window());
 }
 

@@ -31,7 +31,7 @@ namespace {
 uint64_t* const frame_thread_handle = new uint64_t(0);  // zeroed handle cell, never freed
 
 Display* toolkit_display = nullptr;   // the toolkit's connection, for the wait
-int32_t passes_since_metrics = 0;     // idle passes since the cached metrics were read
+int64_t metrics_marked_ms = 0;        // when the cached metrics were last marked stale by time
 
 // Close-button interception (window thread only).
 Atom wm_protocols_atom = 0;
@@ -99,7 +99,10 @@ Display* require_display() {
 
 }  // namespace
 
-void window_close_requested() { exit_request_bits.fetch_or(1); }
+void window_close_requested() {
+  exit_request_bits.fetch_or(1);
+  wake_all(screen_change_signal);  // the frame thread acts on it now
+}
 
 void create_window(int argc, char** argv) {
   remember_window_thread();
@@ -158,7 +161,12 @@ void prepare_window(int argc, char** argv) {
 void run_window_loop(int argc, char** argv) {
   start_thread(frame_thread_handle, frame_thread_main, nullptr);
   if (window_ready.load() != 1) {
-    while (screen_hidden) sleep_ms(16);
+    // Showing the screen bumps the frame thread's signal; this thread sleeps on it too.
+    for (;;) {
+      uint32_t ticket = wake_ticket(screen_change_signal);
+      if (!screen_hidden) break;
+      wake_wait(screen_change_signal, ticket, -1);
+    }
     create_window(argc, argv);
     window_ready = 1;
   }
@@ -168,28 +176,31 @@ void run_window_loop(int argc, char** argv) {
 
 namespace {
 
-// The one place the window thread waits between passes: until X sends something, another
-// thread wakes it (a new frame, a request) or one pass (1000 / display_rate ms) is over.
-// A loop that slept a whole pass every time would add up to a pass of lag to every key
-// and every frame, and keep the thread busy while nothing happens.
+// The one place the window thread waits between passes: until X sends something or another
+// thread wakes it (a new frame, a request, a selection event, request_exclusive). Unlike
+// a loop that sleeps a pass (1000 / display_rate ms) and then looks, it has no timeout:
+// a pass of sleep would add lag to every key and frame, and a look 60 times a second
+// costs power while nothing happens.
 void wait_for_window_work() {
-  double rate = display_rate.load();
-  int32_t pass = rate > 0 ? static_cast<int32_t>(1000.0 / rate) : 16;
-  if (pass < 1) pass = 1;
+  // Without the wake descriptor (it could not be made) nothing could end a wait without
+  // a timeout: then the wait is one pass at most, as the toolkit's loop would have it.
+  constexpr int fallback_pass_ms = 16;
+  int wake_fd = window_wake_descriptor();
+  int timeout_ms = wake_fd >= 0 ? -1 : fallback_pass_ms;
   if (!toolkit_display) {
-    sleep_ms(static_cast<uint32_t>(pass));
+    sleep_ms(fallback_pass_ms);  // never so: the loop runs once the window exists
     return;
   }
-  // Send what Xlib still buffers, so the server has everything before we sleep; and Xlib
-  // may hold events it has read already, which poll would not see.
+  // Send what Xlib still buffers, so the server has everything before we sleep. Events
+  // already read from the socket (by Xlib, or by XCB while GL waited for a reply) would
+  // not wake the poll: ask for them first, reading without blocking.
   XFlush(toolkit_display);
-  if (XEventsQueued(toolkit_display, QueuedAlready) > 0) {
+  if (XEventsQueued(toolkit_display, QueuedAfterReading) > 0) {
     window_metrics_stale();
     return;
   }
-  int wake_fd = window_wake_descriptor();
   pollfd waits[2] = {{ConnectionNumber(toolkit_display), POLLIN, 0}, {wake_fd, POLLIN, 0}};
-  int ready = poll(waits, wake_fd >= 0 ? 2 : 1, pass);
+  int ready = poll(waits, wake_fd >= 0 ? 2 : 1, timeout_ms);
   if (ready <= 0) return;
   if (waits[0].revents) window_metrics_stale();  // the window may have moved
   if (waits[1].revents & POLLIN) window_wake_consume();
@@ -198,9 +209,11 @@ void wait_for_window_work() {
 }  // namespace
 
 void window_idle() {
-  // The cached metrics follow X traffic; read them anyway about once a second.
-  if (++passes_since_metrics >= 64) {
-    passes_since_metrics = 0;
+  // The cached metrics follow X traffic; read them anyway when a pass comes a second or
+  // more after the last such read.
+  int64_t now = monotonic_ms();
+  if (now - metrics_marked_ms >= 1000) {
+    metrics_marked_ms = now;
     window_metrics_stale();
   }
   drain_requests();

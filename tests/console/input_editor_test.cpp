@@ -374,6 +374,7 @@ TEST_F(input_editor_fixture, shutdown_returns_at_once) {
     while (bios_key_count() > 0) sleep_ms(1);
     sleep_ms(30);
     stop_all = 1;
+    key_waiters_wake();  // as the frame thread does when shutdown begins
   });
   input_statement(1, 1);
   shutdown.join();

@@ -66,13 +66,23 @@ TEST_F(input_window, burst_of_200_keys_is_echoed_and_stored_whole) {
   expect_orderly_end();
 }
 
-// While INPUT waits, the cursor after the prompt keeps blinking: it shows and hides again
-// and again (about every quarter second).
-TEST_F(input_window, cursor_keeps_blinking_while_input_waits) {
+// While INPUT waits, the cursor where the next key goes keeps blinking: it shows and hides
+// again and again (about every quarter second), at the prompt and after keys moved it.
+struct blink_case {
+  const char* typed;
+  const char* echo;  // row 0 once the keys are in
+  int column;        // of the cursor
+};
+class input_cursor_blink : public input_window, public ::testing::WithParamInterface<blink_case> {};
+
+TEST_P(input_cursor_blink, cursor_keeps_blinking_while_input_waits) {
+  const blink_case& c = GetParam();
+  x_type_text(display, c.typed);
+  ASSERT_TRUE(wait_until([&](const screen_text& s) { return s.trimmed(0) == c.echo; })) << screen.text();
   int changes = 0;
   bool shown = false, seen = false;
   EXPECT_TRUE(wait_until([&](const screen_text& s) {
-    bool now = s.cursor[0][6];
+    bool now = s.cursor[0][c.column];
     if (seen && now != shown) ++changes;
     shown = now;
     seen = true;
@@ -81,5 +91,9 @@ TEST_F(input_window, cursor_keeps_blinking_while_input_waits) {
   x_type_text(display, "\n");
   expect_orderly_end();
 }
+
+INSTANTIATE_TEST_SUITE_P(places, input_cursor_blink,
+                         ::testing::Values(blink_case{"", "Name?", 6}, blink_case{"ab", "Name? ab", 8},
+                                           blink_case{"a\tbc\b", "Name? a       b", 15}));
 
 }  // namespace

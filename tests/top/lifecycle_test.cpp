@@ -140,6 +140,53 @@ TEST(Timers, ScanStartsThenFiresAndSkipsMissedPeriods) {
   event_pending = 0;
 }
 
+// The event timer thread, with nothing else waking it, marks each armed timer due on its
+// own schedule: never before its interval is over, and with the period counted from the
+// timer's start, not from when the thread happened to look.
+TEST(Timers, TimerThreadMarksEachTimerDueOnItsSchedule) {
+  const double intervals[] = {0.2, 0.3, 0.5};
+  const int32_t count = 3;
+  if (timer_slot_count.load() < count) timer_table_grow(count);
+  timer_slot* slots = timer_table.load();
+  for (int32_t i = 0; i < count; ++i) {
+    slots[i].in_use = 1;
+    slots[i].active = 1;
+    slots[i].pending = timer_event_idle;
+    slots[i].interval = intervals[i];
+    slots[i].last = 0;
+    slots[i].armed = 1;
+  }
+  event_pending = 0;
+  start_thread(nullptr, event_timer_thread_main, nullptr);
+  double started[count], seen[count];
+  for (int32_t i = 0; i < count; ++i) {
+    // Bounded waits, only so that a fault fails instead of hanging.
+    for (int n = 0; n < 20000 && slots[i].last.load() == 0; ++n) sleep_ms(1);
+    started[i] = slots[i].last.load();
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    for (int n = 0; n < 20000 && slots[i].pending.load() != timer_event_due; ++n) sleep_ms(1);
+    seen[i] = 0.001 * static_cast<double>(monotonic_ms());
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    SCOPED_TRACE(::testing::Message() << "interval " << intervals[i]);
+    ASSERT_EQ(slots[i].pending.load(), timer_event_due);
+    EXPECT_GE(seen[i], started[i] + intervals[i]);
+    EXPECT_EQ(slots[i].last.load(), started[i] + intervals[i]);
+    slots[i].armed = 0;
+    slots[i].pending = timer_event_idle;
+  }
+  EXPECT_EQ(event_pending.load(), 1);
+  // Ends the thread as shutdown does.
+  stop_all = 1;
+  timers_changed();
+  for (int n = 0; n < 20000 && !(threads_done.load() & timer_thread_ended); ++n) sleep_ms(1);
+  EXPECT_TRUE(threads_done.load() & timer_thread_ended);
+  stop_all = 0;
+  threads_done = 0;
+  event_pending = 0;
+}
+
 TEST(Timers, GrowingKeepsTheSlots) {
   timer_slot& slot = timer_table.load()[0];
   slot.in_use = 1;

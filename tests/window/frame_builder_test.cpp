@@ -171,6 +171,32 @@ TEST_F(FrameBuilder, ShowingOrReshapingTheCursorRepaintsItsCell) {
   EXPECT_TRUE(cursor_rows_in_cell(newest_ready(), 0, 0, 16, text_colours[7]).empty());
 }
 
+// The frame thread wakes for the blink phase only while something the frame shows blinks.
+TEST_F(FrameBuilder, LastFrameBlinksOnlyWithAShownCursorOrBlinkingText) {
+  struct blink_case {
+    const char* what;
+    uint8_t cursor_visible;
+    int16_t cursor_row;  // 1-based; the page has 25 rows
+    uint8_t attribute;   // of one cell
+    int32_t blink;       // blink_enabled
+    bool blinks;
+  } cases[] = {
+      {"nothing blinks", 0, 1, 0x07, 1, false},
+      {"a shown cursor", 1, 1, 0x07, 1, true},
+      {"blinking text", 0, 1, 0x87, 1, true},
+      {"bit 7 with blink off", 0, 1, 0x87, 0, false},
+      {"a cursor below the page", 1, 26, 0x07, 1, false},
+  };
+  for (const blink_case& c : cases) {
+    page.image.cursor_visible = c.cursor_visible;
+    page.image.cursor_row = c.cursor_row;
+    page.put(10, 5, 'A', c.attribute);
+    blink_enabled = c.blink;
+    build_frame();
+    EXPECT_EQ(last_frame_blinks(), c.blinks) << c.what;
+  }
+}
+
 TEST_F(FrameBuilder, HiddenCursorIsNotDrawn) {
   page.image.cursor_visible = 0;
   frame_counter.store(8);
