@@ -1,4 +1,4 @@
-// BIOS key ring (keeps the keys typed but not yet read, inside the emulated BIOS data area).
+// BIOS key ring (keeps the keys typed but not yet read, inside the emulated BIOS data area, and the count of its clears).
 #include "runtime/console/key_ring.h"
 
 #include <cstring>
@@ -28,6 +28,7 @@ struct key_backlog_state {
 };
 key_backlog_state& backlog = *new key_backlog_state();
 std::atomic<int32_t> backlog_count{0};  // copy of backlog.count the reader may look at without the mutex
+std::atomic<uint32_t> clear_count{0};     // clears so far; moves only under backlog.mutex
 wake_signal& key_arrived = *new wake_signal;  // bumped for every key put, and to end waits at shutdown
 
 uint8_t* offset_byte(uint32_t address) { return conventional_memory + address; }
@@ -72,6 +73,20 @@ void backlog_refill() {
   backlog_count.store(backlog.count, std::memory_order_release);
 }
 
+// Appends a key to the ring, or to the backlog behind keys already waiting there; false
+// when the backlog is full too. Caller holds backlog.mutex.
+bool key_put_locked(uint8_t character, uint8_t scan) {
+  // Keys already waiting go first, so the order typed is the order read.
+  if (backlog.count == 0 && ring_put_locked(character, scan)) return true;
+  if (backlog.count >= key_backlog_capacity) return false;
+  uint8_t* entry = backlog.keys[(backlog.head + backlog.count) % key_backlog_capacity];
+  entry[0] = character;
+  entry[1] = scan;
+  ++backlog.count;
+  backlog_count.store(backlog.count, std::memory_order_release);
+  return true;
+}
+
 }  // namespace
 
 void key_buffer_startup() {
@@ -83,24 +98,24 @@ void key_buffer_startup() {
 }
 
 bool bios_key_put(uint8_t character, uint8_t scan) {
-  bool kept = true;
+  bool kept = false;
   {
     std::lock_guard<std::mutex> hold(backlog.mutex);
-    // Keys already waiting go first, so the order typed is the order read.
-    if (backlog.count > 0 || !ring_put_locked(character, scan)) {
-      if (backlog.count < key_backlog_capacity) {
-        uint8_t* entry = backlog.keys[(backlog.head + backlog.count) % key_backlog_capacity];
-        entry[0] = character;
-        entry[1] = scan;
-        ++backlog.count;
-        backlog_count.store(backlog.count, std::memory_order_release);
-      } else {
-        kept = false;
-      }
-    }
+    kept = key_put_locked(character, scan);
   }
   wake_all(key_arrived);
   return kept;
+}
+
+bool bios_key_put_unless_cleared(uint8_t character, uint8_t scan, uint32_t mark) {
+  {
+    std::lock_guard<std::mutex> hold(backlog.mutex);
+    // Checked under the mutex the clear holds: the key is either in before the clear, and
+    // cleared with the rest, or comes after it and is dropped here.
+    if (clear_count.load(std::memory_order_relaxed) != mark || !key_put_locked(character, scan)) return false;
+  }
+  wake_all(key_arrived);
+  return true;
 }
 
 bool key_wait(int32_t timeout_ms) {
@@ -156,4 +171,7 @@ void key_ring_clear() {
   backlog.count = 0;
   backlog_count.store(0, std::memory_order_release);
   store_offset(bios_key_head, load_offset(bios_key_tail, __ATOMIC_ACQUIRE));
+  clear_count.fetch_add(1);
 }
+
+uint32_t key_ring_clear_count() { return clear_count.load(); }

@@ -21,6 +21,9 @@ constexpr int32_t key_backlog_capacity = 4096;  // keys that may wait beyond a f
 // Window thread: appends a key. When the ring is full the key waits in a backlog and moves
 // into the ring as the reader takes keys; false only when the backlog is full too (lost).
 bool bios_key_put(uint8_t character, uint8_t scan);
+// Window thread: bios_key_put for a key that belongs to the time of clear count `mark`
+// (a paste's keys belong to its click): dropped (false) when the ring was cleared since.
+bool bios_key_put_unless_cleared(uint8_t character, uint8_t scan, uint32_t mark);
 // Program thread: takes the next key from the ring: a character 0-255, or an extended
 // key's code (scan code x 256); -1 when no key waits.
 int32_t bios_key_take();
@@ -35,3 +38,5 @@ bool key_wait(int32_t timeout_ms);
 void key_waiters_wake();
 // Program thread: drops every key waiting in the ring and its backlog.
 void key_ring_clear();
+// How many times the ring was cleared so far (either thread).
+uint32_t key_ring_clear_count();

@@ -34,5 +34,5 @@ void command_line_startup(int argc, char** argv) {
 
 void start_directory_startup() {
   if (!start_directory) start_directory = string_new(0, false);
-  string_assign(start_directory, get_current_directory());  // may move heap strings
+  string_assign(start_directory, start_up_directory());  // may move heap strings
 }

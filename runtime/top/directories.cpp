@@ -9,12 +9,17 @@
 #include "runtime/ground/errors.h"
 #include "runtime/values/strings.h"
 
-rt_string* get_current_directory() {
+namespace {
+
+// The working directory as a temporary string; on failure an empty one, with the error
+// it would raise (out of memory, or an internal error) in `error`, else 0.
+rt_string* working_directory_text(int32_t* error) {
+  *error = 0;
   size_t size = 512;
   for (;;) {
     char* buffer = static_cast<char*>(std::malloc(size));
     if (!buffer) {
-      raise_error(error_out_of_memory);
+      *error = error_out_of_memory;
       return string_new(0, true);
     }
     if (getcwd(buffer, size)) {
@@ -27,11 +32,27 @@ rt_string* get_current_directory() {
     int failure = errno;
     std::free(buffer);
     if (failure != ERANGE) {
-      raise_error(error_internal);
+      *error = error_internal;
       return string_new(0, true);
     }
     size += 512;
   }
+}
+
+}  // namespace
+
+rt_string* get_current_directory() {
+  int32_t error = 0;
+  rt_string* text = working_directory_text(&error);
+  if (error) raise_error(error);
+  return text;
+}
+
+rt_string* start_up_directory() {
+  // A directory that was deleted or made unreadable under the starting shell is nothing
+  // the user can act on when the program starts: it is recorded as unknown (empty).
+  int32_t error = 0;
+  return working_directory_text(&error);
 }
 
 void change_to_executable_folder() {

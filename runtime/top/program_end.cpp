@@ -30,8 +30,9 @@ void end_program() {
       print_text(string_from_text("Press any key to continue"), 0);
     }
     string_release_temporaries(mark, 0);
-    // Keys typed before END never answer the prompt.
-    while (bios_key_take() >= 0) sleep_ms(0);
+    // Keys typed before END never answer the prompt, nor do the rest of a paste clicked
+    // before it that the window thread is still feeding.
+    key_ring_clear();
     if (auto_display.exchange(display_automatic) != display_automatic) wake_all(screen_change_signal);
     for (;;) {
       // No passes: only a key or shutdown ends the wait.

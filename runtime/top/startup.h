@@ -17,5 +17,6 @@ void change_to_executable_folder();  // chdir to the folder of /proc/self/exe; f
 // Writes at most `capacity` bytes to `out` (may be null) and returns the full length.
 int64_t command_line_join(int argc, char** argv, char* out, int64_t capacity);
 void command_line_startup(int argc, char** argv);  // builds command_line, keeps argc and argv
-void start_directory_startup();                    // start_directory = the current directory
+void start_directory_startup();                    // start_directory = the current directory, empty when unreadable
 rt_string* get_current_directory();                // CURDIR$: a temporary string
+rt_string* start_up_directory();                   // the same at start-up, empty (unknown) instead of an error

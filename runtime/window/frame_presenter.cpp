@@ -2,6 +2,7 @@
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -26,6 +27,8 @@ int32_t shown_texture = 0;      // the one hardware image frames are uploaded in
 int32_t last_frame_width = 0;   // frame size the size policy saw last
 int32_t last_frame_height = 0;
 float applied_aspect = 0.0f;    // window aspect the policy set last
+int32_t snap_asked_width = 0;   // window size the last snap back was asked from; 0 none since
+int32_t snap_asked_height = 0;  // the window or the frame changed size
 int32_t presenting = 0;         // re-entrancy guard of the display callback
 
 // The slot on display (frame_shown), -1 when none.
@@ -82,12 +85,25 @@ void apply_size_policy(int32_t frame_w, int32_t frame_h) {
   int32_t frame_changed = frame_w != last_frame_width || frame_h != last_frame_height;
   last_frame_width = frame_w;
   last_frame_height = frame_h;
+  if (frame_changed || window_width != snap_asked_width || window_height != snap_asked_height)
+    snap_asked_width = snap_asked_height = 0;
   // On a high-density screen the window the policy aims at is the frame at the display scale.
   int32_t scale = display_scale.load();
   size_decision decision = window_size_policy(frame_w * scale, frame_h * scale, frame_changed, window_width,
                                               window_height, previous_window_width, previous_window_height,
                                               applied_aspect, resize_mode, snap_window_to_frame);
   if (decision.action == size_keep_aspect) applied_aspect = decision.applied_aspect;
+  if (decision.action == size_snap_back) {
+    // A window manager that keeps the window at its size (maximized, tiled) would be asked
+    // again on every frame: ask once for each size it gives. No reshape is coming then, so
+    // a full-screen request need not wait for one.
+    if (snap_asked_width == window_width && snap_asked_height == window_height) {
+      reshape_pending = 0;
+      return;
+    }
+    snap_asked_width = window_width;
+    snap_asked_height = window_height;
+  }
   if (decision.action != size_unchanged) ask_window_size(decision.width, decision.height);
 }
 
@@ -178,7 +194,18 @@ destination_rect compute_destination(int32_t frame_w, int32_t frame_h, int32_t w
   if (frame_w <= 0 || frame_h <= 0 || window_w <= 0 || window_h <= 0) return d;
   if (window_w == frame_w * scale && window_h == frame_h * scale) return d;
   bool scaling = fullscreen != fullscreen_windowed || resize != 0;
-  if (!scaling) return d;  // drawn at the top-left at the display scale; the rest stays cleared
+  if (!scaling) {
+    // A window the window manager keeps at another size (maximized, tiled, or not yet
+    // snapped back): the frame centred at the largest whole scale that fits, black around
+    // it; a window smaller than the frame shows its top-left part.
+    int32_t fit = std::max(1, std::min(window_w / frame_w, window_h / frame_h));
+    d.x0 = std::max(0, (window_w - frame_w * fit) / 2);
+    d.y0 = std::max(0, (window_h - frame_h * fit) / 2);
+    d.x1 = d.x0 + frame_w * fit - 1;
+    d.y1 = d.y0 + frame_h * fit - 1;
+    d.scale_x = d.scale_y = float(fit);
+    return d;
+  }
   d.smooth = fullscreen ? smooth_in_fullscreen : (resize == 2 ? 1 : 0);
   int64_t frame_cross = int64_t(frame_w) * window_h, window_cross = int64_t(window_w) * frame_h;
   if (fullscreen == fullscreen_square_pixels && frame_cross != window_cross) {
@@ -307,6 +334,7 @@ void renderer_reset() {
   shown_texture = 0;
   last_frame_width = last_frame_height = 0;
   applied_aspect = 0.0f;
+  snap_asked_width = snap_asked_height = 0;
   presenting = 0;
   size_changed = 0;
   reshape_pending = 0;

@@ -5,9 +5,9 @@
 #include "runtime/console/key_ring.h"
 
 void key_down(int32_t code);
-// Puts character key `code` (0-255) into the ring as table column `column` translates it;
-// a row without a scan code puts the character itself.
-void put_character_key(uint8_t code, int32_t column);
+// The ring entry of character key `code` (0-255) as table column `column` translates it;
+// a row without a scan code gives the character itself; false when the key gives none.
+bool character_key_entry(uint8_t code, int32_t column, uint8_t* character, uint8_t* scan);
 void key_up(int32_t code);
 bool key_is_held(int32_t code);
 void release_held_modifiers();  // the pointer left the window

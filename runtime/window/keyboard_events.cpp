@@ -147,14 +147,25 @@ void update_shift_state_locked() {
   store_bios_byte(bios_shift_state3, state3);
 }
 
-// Puts the translation `value` of a row into the ring: 0 drops the key, bits 8-15 make
-// an extended key, anything else is a character with the row's scan code.
+// The ring entry of the translation `value` of a row: 0 gives no key (false), bits 8-15
+// make an extended key, anything else is a character with the row's scan code.
+bool translation_entry(int32_t value, int32_t row_scan, uint8_t* character, uint8_t* scan) {
+  if (value == 0) return false;
+  bool extended = (value & 0xFF00) != 0;
+  *character = extended ? 0 : static_cast<uint8_t>(value);
+  *scan = static_cast<uint8_t>(extended ? value >> 8 : row_scan);
+  return true;
+}
+
+// Puts the translation `value` of a row into the ring (see translation_entry).
 void deposit_translation(int32_t value, int32_t row_scan) {
-  if (value == 0) return;
-  if (value & 0xFF00)
-    bios_key_put(0, static_cast<uint8_t>(value >> 8));
-  else
-    bios_key_put(static_cast<uint8_t>(value), static_cast<uint8_t>(row_scan));
+  uint8_t character = 0, scan = 0;
+  if (translation_entry(value, row_scan, &character, &scan)) bios_key_put(character, scan);
+}
+
+void put_character_key(uint8_t code, int32_t column) {
+  uint8_t character = 0, scan = 0;
+  if (character_key_entry(code, column, &character, &scan)) bios_key_put(character, scan);
 }
 
 // Step through windowed, stretched, stretched smooth, square, square smooth, windowed.
@@ -191,13 +202,14 @@ void cycle_fullscreen() {
 
 }  // namespace
 
-void put_character_key(uint8_t code, int32_t column) {
+bool character_key_entry(uint8_t code, int32_t column, uint8_t* character, uint8_t* scan) {
   const int32_t* row = keyboard_table[code];
   if (row[key_column_scan] == 0) {
-    bios_key_put(code, 0);
-    return;
+    *character = code;
+    *scan = 0;
+    return true;
   }
-  deposit_translation(row[column], row[key_column_scan]);
+  return translation_entry(row[column], row[key_column_scan], character, scan);
 }
 
 int32_t glut_key_code(unsigned char key, int modifiers) {

@@ -10,6 +10,7 @@
 #include "runtime/console/screen.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/desktop_identity.h"
+#include "runtime/window/selection.h"
 #include "runtime/window/window.h"
 #include "runtime/window/window_wake.h"
 
@@ -117,7 +118,10 @@ class glut_message_set_cursor : public glut_message {
 };
 
 glut_message_exit_program::glut_message_exit_program(int32_t code) : glut_message(true), exit_code(code) {}
-void glut_message_exit_program::execute() { std::exit(exit_code); }
+void glut_message_exit_program::execute() {
+  selection_hand_over();
+  std::exit(exit_code);
+}
 
 glut_message_set_window_title::glut_message_set_window_title(const char* text)
     : glut_message(false), title(strdup(text ? text : "")) {}

@@ -1,5 +1,7 @@
-// Mouse selection and the clipboard (keeps the highlight, the text offered to other programs and the paste under way).
+// Mouse selection and the clipboard (keeps the highlight, the text offered to other programs and its hand-over at exit, the paste under way and the paste keys).
 #include "runtime/window/selection.h"
+
+#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
@@ -63,11 +65,14 @@ struct selection_state {
   Display* display = nullptr;
   Window window = 0;
   Atom clipboard = 0, targets = 0, utf8_string = 0, text = 0, incr = 0, paste_property = 0;
+  Atom clipboard_manager = 0, save_targets = 0, save_property = 0;
+  bool hand_over_answered = false;  // the clipboard manager said it took the clipboard (or would not)
 
   bool paste_asked = false;  // a conversion is on its way to us
   Atom paste_selection = 0, paste_target = 0;
   steady::time_point paste_asked_at{};
   bool paste_feeding = false;  // keys of the last paste may still wait for the reader
+  uint32_t paste_clears = 0;   // the key ring's clear count when the paste under way was clicked
 
   // Selection events the event hook took off the toolkit's queue, oldest first.
   std::deque<XEvent> caught;
@@ -77,6 +82,8 @@ selection_state& state = *new selection_state();
 constexpr auto multi_click_interval = std::chrono::milliseconds(500);
 // A selection owner that never answers must not keep pastes away for good.
 constexpr auto paste_answer_wait = std::chrono::seconds(2);
+// The longest exit waits for a clipboard manager to take the clipboard over.
+constexpr auto hand_over_wait = std::chrono::milliseconds(200);
 
 // ---- the X event hook ----------------------------------------------------------------------
 // freeglut hands selection events to no callback, so they are caught as Xlib converts
@@ -163,8 +170,14 @@ bool paste_still_feeding() {
 void feed_paste(const std::vector<char32_t>& text) {
   std::vector<uint8_t> keys = paste_keys(text);
   // A pasted key goes where a typed one goes, as if typed with no modifier held: the
-  // modifiers held while clicking are not meant for the text.
-  for (uint8_t key : keys) put_character_key(key, key_column_normal);
+  // modifiers held while clicking are not meant for the text. The keys were typed at the
+  // click: once the ring is cleared after it (END drops the keys typed before it), the
+  // rest of the paste goes too, however far the program read meanwhile.
+  for (uint8_t key : keys) {
+    uint8_t character = 0, scan = 0;
+    if (character_key_entry(key, key_column_normal, &character, &scan))
+      bios_key_put_unless_cleared(character, scan, state.paste_clears);
+  }
   state.paste_feeding = !keys.empty();
 }
 
@@ -247,9 +260,10 @@ void answer_request(const XSelectionRequestEvent& request) {
     bool latin1_complete = false;
     std::string latin1 = latin1_text(state.offered, &latin1_complete);
     if (request.target == state.targets) {
-      Atom list[4] = {state.targets, state.utf8_string, XA_STRING, state.text};
+      // SAVE_TARGETS tells clipboard managers that the text is handed over at exit.
+      Atom list[5] = {state.targets, state.utf8_string, XA_STRING, state.text, state.save_targets};
       XChangeProperty(display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
-                      reinterpret_cast<unsigned char*>(list), 4);
+                      reinterpret_cast<unsigned char*>(list), 5);
       reply.property = property;
     } else if (request.target == state.utf8_string) {
       put(state.utf8_string, state.offered);
@@ -288,6 +302,7 @@ void ask_for_paste(Atom selection, Atom target) {
 void start_paste(Atom selection) {
   if (!state.display || paste_still_feeding()) return;
   if (state.paste_asked && steady::now() - state.paste_asked_at < paste_answer_wait) return;
+  state.paste_clears = key_ring_clear_count();
   bool ours = (selection == XA_PRIMARY && state.own_primary) || (selection == state.clipboard && state.own_clipboard);
   if (ours) {
     state.paste_asked = false;
@@ -298,6 +313,10 @@ void start_paste(Atom selection) {
 }
 
 void receive_paste(const XSelectionEvent& notice) {
+  if (notice.requestor == state.window && notice.selection == state.clipboard_manager) {
+    state.hand_over_answered = true;  // property None: the manager would not; either way we may go
+    return;
+  }
   if (!state.paste_asked || notice.requestor != state.window || notice.selection != state.paste_selection) return;
   if (notice.property == None) {
     // No UTF-8 form: ask for Latin-1 once before giving up.
@@ -344,6 +363,9 @@ void selection_install(Display* display, unsigned long window) {
   state.text = XInternAtom(display, "TEXT", False);
   state.incr = XInternAtom(display, "INCR", False);
   state.paste_property = XInternAtom(display, "RUNTIME_PASTE", False);
+  state.clipboard_manager = XInternAtom(display, "CLIPBOARD_MANAGER", False);
+  state.save_targets = XInternAtom(display, "SAVE_TARGETS", False);
+  state.save_property = XInternAtom(display, "RUNTIME_SAVE_TARGETS", False);
   for (int type : {SelectionClear, SelectionRequest, SelectionNotify})
     previous_converters[type] = XESetWireToEvent(display, type, convert_event);
 }
@@ -360,6 +382,66 @@ void selection_serve() {
     else if (event.type == SelectionNotify)
       receive_paste(event.xselection);
   }
+}
+
+void selection_hand_over() {
+  if (!state.display || !state.own_clipboard || state.offered.empty()) return;
+  if (XGetSelectionOwner(state.display, state.clipboard_manager) == None) return;
+  // The freedesktop clipboard-manager protocol: the targets to keep go in a property of
+  // ours, the manager converts CLIPBOARD to each (served below as any requestor is), takes
+  // the clipboard over and answers the SAVE_TARGETS conversion.
+  Atom kept[2] = {state.utf8_string, XA_STRING};
+  XChangeProperty(state.display, state.window, state.save_property, XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(kept), 2);
+  XConvertSelection(state.display, state.clipboard_manager, state.save_targets, state.save_property, state.window,
+                    CurrentTime);
+  state.hand_over_answered = false;
+  const steady::time_point deadline = steady::now() + hand_over_wait;
+  for (;;) {
+    XFlush(state.display);
+    // Reading runs the event hook, which takes the selection events off the queue; the
+    // others stay queued for a toolkit that will not see them.
+    XEventsQueued(state.display, QueuedAfterReading);
+    selection_serve();
+    if (state.hand_over_answered) return;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady::now()).count();
+    if (left <= 0) return;
+    pollfd connection = {ConnectionNumber(state.display), POLLIN, 0};
+    poll(&connection, 1, int(left));
+  }
+}
+
+namespace {
+
+// Shift+Insert pastes PRIMARY (as in xterm), Ctrl+Shift+V CLIPBOARD (as in terminals);
+// Ctrl+V alone stays a key the program reads. The toolkit hands Ctrl+V over as code 22.
+bool is_clipboard_paste_key(unsigned char key) {
+  return key == 22 && glutGetModifiers() == (GLUT_ACTIVE_CTRL | GLUT_ACTIVE_SHIFT);
+}
+bool is_primary_paste_key(int key) { return key == GLUT_KEY_INSERT && glutGetModifiers() == GLUT_ACTIVE_SHIFT; }
+
+}  // namespace
+
+void selection_key(unsigned char key, int x, int y) {
+  if (is_clipboard_paste_key(key))
+    start_paste(state.clipboard);
+  else
+    keyboard_callback(key, x, y);
+}
+
+void selection_key_up(unsigned char key, int x, int y) {
+  if (!is_clipboard_paste_key(key)) keyboard_up_callback(key, x, y);
+}
+
+void selection_special(int key, int x, int y) {
+  if (is_primary_paste_key(key))
+    start_paste(XA_PRIMARY);
+  else
+    special_callback(key, x, y);
+}
+
+void selection_special_up(int key, int x, int y) {
+  if (!is_primary_paste_key(key)) special_up_callback(key, x, y);
 }
 
 void selection_mouse(int button, int button_state, int x, int y) {

@@ -15,6 +15,7 @@
 #include "runtime/window/window_accessibility.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/keyboard.h"
+#include "runtime/window/keypad_decimal.h"
 #include "runtime/window/frame_presenter.h"
 #include "runtime/window/textures.h"
 #include "runtime/window/selection.h"
@@ -133,10 +134,10 @@ void create_window(int argc, char** argv) {
 
   glutDisplayFunc(present_frame);
   glutIdleFunc(window_idle);
-  glutKeyboardFunc(keyboard_callback);
-  glutKeyboardUpFunc(keyboard_up_callback);
-  glutSpecialFunc(special_callback);
-  glutSpecialUpFunc(special_up_callback);
+  glutKeyboardFunc(selection_key);
+  glutKeyboardUpFunc(selection_key_up);
+  glutSpecialFunc(selection_special);
+  glutSpecialUpFunc(selection_special_up);
   glutMouseFunc(selection_mouse);
   glutMotionFunc(selection_drag);
   glutPassiveMotionFunc(motion_ignored);
@@ -146,6 +147,7 @@ void create_window(int argc, char** argv) {
   glutCloseFunc(window_close_requested);
   intercept_close_button();
   selection_install(toolkit_display, glXGetCurrentDrawable());
+  keypad_decimal_install(toolkit_display);
   // Screen readers come last: their bridge opens a connection of its own to the display.
   window_accessibility_open(toolkit_display, glXGetCurrentDrawable());
 }
@@ -217,6 +219,7 @@ void window_idle() {
   drain_requests();
   window_accessibility_pass();
   selection_serve();
+  keypad_decimal_serve();
   if (handshake_answer(exclusive_access)) handshake_hold(exclusive_access);
   // The display callback runs before the next idle pass: do not wait then.
   if (presentation_due()) {

@@ -1,16 +1,21 @@
 // End-to-end tests of the calculator: started as a user would, typed at through XTest, read back from its pixels.
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/segment_data.cpp"
 #include "runtime/console/code_page.h"
+#include "support/clipboard_manager.h"
 #include "support/message_box_reader.h"
 #include "support/reference_curve.h"
 #include "support/window_fixture.h"
@@ -25,11 +30,12 @@ const char* const result_label = "   Helligkeit Vollstfarbe: ";
 const char* const farewell = "   Druecke eine Taste um das Programm zu beenden.";
 const char* const latin1_typed = "\u00e4\u00f6\u00fc\u00df\u00b0\u00b5\u00c4";  // äöüß°µÄ
 
-// UTF-8 text as the screen shows it: code page 437 codes, characters without one left out.
+// UTF-8 text as the screen shows it: code page 437 codes, characters without one left out;
+// a control character stands for the key of its code, shown as that code's glyph.
 std::string screen_codes(const std::string& utf8) {
   std::string out;
   for (char32_t c : utf8_code_points(utf8)) {
-    int32_t code = code_page_437_from_unicode(c);
+    int32_t code = c < 0x20 ? int32_t(c) : code_page_437_from_unicode(c);
     if (code >= 0) out.push_back(static_cast<char>(code));
   }
   return out;
@@ -189,6 +195,111 @@ INSTANTIATE_TEST_SUITE_P(Scales, calculator_displays,
                                            display_case{"XftDpi192", nullptr, "Xft.dpi:\t192\n", 1280, 800}),
                          [](const ::testing::TestParamInfo<display_case>& info) { return info.param.name; });
 
+// A session from the start to the closing key under what a user meets: each answers, keeps
+// the answer on the screen to be copied, and ends at a real key. A line pasted with more
+// after it: the rest was pasted before END began and goes as keys typed before END go,
+// however the window thread's feeding and the program's reading interleave (so the case
+// runs many times). A clipboard manager takes the copied answer over at exit; one that
+// never answers does not hold the exit. A German layout's keypad decimal key types a
+// point; the main keyboard's comma stays a comma, which the answer refuses. A maximized
+// window shows the screen centred at a whole scale, and Alt+Enter still goes to full
+// screen. A working directory deleted under the starting shell is no error.
+enum class condition { paste, answering_manager, silent_manager, german_keypad, maximized, deleted_directory };
+struct session_case {
+  const char* name;
+  condition when;
+  double wavelength;
+  const char* clipboard_after_exit;
+};
+void PrintTo(const session_case& c, std::ostream* out) { *out << c.name; }
+
+class calculator_sessions : public calculator, public ::testing::WithParamInterface<session_case> {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(window_fixture::SetUp());
+    condition when = GetParam().when;
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    std::string gone = temp_path("gone");
+    if (when == condition::deleted_directory) {
+      ASSERT_TRUE(mkdir(gone.c_str(), 0700) == 0 && chdir(gone.c_str()) == 0 && rmdir(gone.c_str()) == 0);
+    }
+    if (when == condition::german_keypad) {
+      ASSERT_TRUE(x_set_keyboard_layout(display, "de"));
+      x_set_num_lock(display, true);
+    }
+    if (when == condition::maximized) {
+      ASSERT_GT(window_manager = x_start_window_manager(display), 0);
+    }
+    if (when == condition::answering_manager || when == condition::silent_manager) {
+      manager.reset(new clipboard_manager(when == condition::answering_manager));
+      ASSERT_TRUE(manager->ready);
+    }
+    start_calculator(program_io{});  // in the deleted directory, when there is one
+    ASSERT_EQ(chdir(here), 0);
+  }
+  void TearDown() override {
+    if (display && GetParam().when == condition::german_keypad) {
+      x_set_num_lock(display, false);
+      x_set_keyboard_layout(display, "us");
+    }
+    if (display && window_manager > 0) x_end_window_manager(display, window_manager);
+    calculator::TearDown();
+  }
+  pid_t window_manager = -1;
+  std::unique_ptr<clipboard_manager> manager;
+};
+
+TEST_P(calculator_sessions, AnswerStaysUntilARealKey) {
+  const session_case& c = GetParam();
+  int width = 640, height = 400;
+  if (c.when == condition::maximized) {
+    x_set_maximized(display, window, true);
+    ASSERT_TRUE(wait_for_size([&](int w, int h) { return (width = w) >= 1280 && (height = h) > 800; }));
+  }
+  x_focus(display, window);
+  if (c.when == condition::paste) {
+    ASSERT_TRUE(x_set_selection("clipboard", "550\nx"));
+    x_click(display, window, cell_x(40), cell_y(12), 3);
+  } else if (c.when == condition::german_keypad) {
+    x_type_text(display, "550");
+    x_key(display, XK_KP_Delete);  // the keypad's decimal key: KP_Delete without Num Lock
+    x_type_text(display, "5,\n");
+  } else {
+    x_type_text(display, "550\n");
+  }
+  ASSERT_TRUE(wait_for_end_prompt()) << screen.text();
+  EXPECT_EQ(trimmed(screen.lines[5]), std::string(prompt) + (c.wavelength == 550 ? "550" : "550.5"));
+  EXPECT_EQ(trimmed(screen.lines[7]), expected_result_line(c.wavelength));
+  EXPECT_TRUE(screen.uniform_blocks);
+  // A double click on the answer, where the screen is drawn.
+  int scale = std::min(width / 640, height / 400);
+  x_click(display, window, (width - 640 * scale) / 2 + cell_x(30) * scale,
+          (height - 400 * scale) / 2 + cell_y(7) * scale, 1, 2);
+  EXPECT_TRUE(x_wait_selection_text("clipboard", trimmed(screen.lines[7]).substr(28)));
+  if (c.when == condition::maximized) {
+    x_key(display, XK_Return, {XK_Alt_L});
+    EXPECT_TRUE(wait_for_size([](int w, int h) { return w == 1280 && h == 1024; }));
+  }
+  press_key_and_expect_exit();
+  EXPECT_EQ(x_selection_text("clipboard"), c.clipboard_after_exit);
+}
+
+std::vector<session_case> session_cases() {
+  std::vector<session_case> cases(32, {"PastedLineAndMore", condition::paste, 550, ""});
+  cases.insert(cases.end(), {{"ClipboardManager", condition::answering_manager, 550, "84.12"},
+                             {"SilentClipboardManager", condition::silent_manager, 550, ""},
+                             {"GermanKeypad", condition::german_keypad, 550.5, ""},
+                             {"Maximized", condition::maximized, 550, ""},
+                             {"DeletedWorkingDirectory", condition::deleted_directory, 550, ""}});
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Conditions, calculator_sessions, ::testing::ValuesIn(session_cases()),
+                         [](const ::testing::TestParamInfo<session_case>& info) {
+                           return info.param.name + std::string("_") + std::to_string(info.index);
+                         });
+
 // Boundaries, segment interiors, just outside the range, and text VAL cannot read.
 struct answer_case {
   const char* typed;
@@ -311,10 +422,13 @@ TEST_F(calculator, RightClickPastesTheClipboardAsAnAnswer) {
 }
 
 // Pasted and typed text take the same way into INPUT: the same characters get through,
-// and characters beyond ASCII show as their code page 437 glyphs.
+// and characters beyond ASCII show as their code page 437 glyphs. The paste keys paste as
+// the buttons do; Ctrl+V is no paste key but the program's key (code 22, shown as its glyph
+// before the text then typed, which shows once).
+enum class entry_way { typed, middle_button, shift_insert, ctrl_shift_v, ctrl_v_then_typed };
 struct entry_case {
   const char* name;
-  bool pasted;       // through the middle button (PRIMARY), else typed through XTest
+  entry_way way;
   const char* text;  // UTF-8
   const char* shown;  // UTF-8, what the answer row then shows after the prompt
 };
@@ -324,12 +438,17 @@ class calculator_entry : public calculator, public ::testing::WithParamInterface
 
 TEST_P(calculator_entry, AnswerRowShowsWhatInputLetThrough) {
   const entry_case& c = GetParam();
-  if (c.pasted) {
-    ASSERT_TRUE(x_set_selection("primary", c.text));
-    x_click(display, window, cell_x(40), cell_y(12), 2);
-  } else {
-    x_focus(display, window);
-    x_type_text(display, c.text);
+  bool from_primary = c.way == entry_way::middle_button || c.way == entry_way::shift_insert;
+  if (c.way != entry_way::typed) {
+    ASSERT_TRUE(x_set_selection(from_primary ? "primary" : "clipboard", c.text));
+  }
+  x_focus(display, window);
+  switch (c.way) {
+    case entry_way::middle_button: x_click(display, window, cell_x(40), cell_y(12), 2); break;
+    case entry_way::shift_insert: x_key(display, XK_Insert, {XK_Shift_L}); break;
+    case entry_way::ctrl_shift_v: x_key(display, XK_v, {XK_Control_L, XK_Shift_L}); break;
+    case entry_way::ctrl_v_then_typed: x_key(display, XK_v, {XK_Control_L}); [[fallthrough]];
+    case entry_way::typed: x_type_text(display, c.text); break;
   }
   const std::string expected = trimmed(std::string(prompt) + screen_codes(c.shown));
   EXPECT_TRUE(wait_until([&](const screen_text& s) { return trimmed(s.lines[5]) == expected; }))
@@ -340,10 +459,13 @@ TEST_P(calculator_entry, AnswerRowShowsWhatInputLetThrough) {
 
 INSTANTIATE_TEST_SUITE_P(
     TypedAndPasted, calculator_entry,
-    ::testing::Values(entry_case{"TypedLatin1", false, latin1_typed, latin1_typed},
-                      entry_case{"TypedRefused", false, "5a5,0", "5a50"},
-                      entry_case{"PastedRefused", true, "5a5,0", "5a50"},
-                      entry_case{"PastedBeyondCodePage", true, "550 \u00b5m \u2713", "550 \u00b5m"}),
+    ::testing::Values(entry_case{"TypedLatin1", entry_way::typed, latin1_typed, latin1_typed},
+                      entry_case{"TypedRefused", entry_way::typed, "5a5,0", "5a50"},
+                      entry_case{"PastedRefused", entry_way::middle_button, "5a5,0", "5a50"},
+                      entry_case{"PastedBeyondCodePage", entry_way::middle_button, "550 \u00b5m \u2713", "550 \u00b5m"},
+                      entry_case{"ShiftInsertPastesPrimary", entry_way::shift_insert, "5a5,0", "5a50"},
+                      entry_case{"CtrlShiftVPastesClipboard", entry_way::ctrl_shift_v, "5a5,0", "5a50"},
+                      entry_case{"CtrlVReachesTheProgram", entry_way::ctrl_v_then_typed, "550", "\x16" "550"}),
     [](const ::testing::TestParamInfo<entry_case>& info) { return info.param.name; });
 
 TEST_F(calculator, CloseButtonWhileInputWaitsEndsWithZero) {

@@ -234,18 +234,19 @@ bool x_read_screen(Display* display, unsigned long window, int cols, int rows, s
   if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) return false;
   int need_w = cols * 8, need_h = rows * 16;
   if (attributes.width < need_w || attributes.height < need_h) return false;
-  int kx = attributes.width % need_w == 0 ? attributes.width / need_w : 1;
-  int ky = attributes.height % need_h == 0 ? attributes.height / need_h : 1;
+  // Where the program draws the screen: centred at the largest whole multiple that fits.
+  int kx = std::min(attributes.width / need_w, attributes.height / need_h), ky = kx;
+  int left = (attributes.width - need_w * kx) / 2, top = (attributes.height - need_h * ky) / 2;
   // Only the part on the screen can be read: clip the rectangle to it.
   int root_x = 0, root_y = 0;
   Window child = 0;
-  XTranslateCoordinates(display, window, attributes.root, 0, 0, &root_x, &root_y, &child);
+  XTranslateCoordinates(display, window, attributes.root, left, top, &root_x, &root_y, &child);
   int read_w = need_w * kx, read_h = need_h * ky;
   int x0 = std::max(0, -root_x), y0 = std::max(0, -root_y);
   int x1 = std::min(read_w, attributes.screen->width - root_x);
   int y1 = std::min(read_h, attributes.screen->height - root_y);
   if (x1 <= x0 || y1 <= y0) return false;
-  XImage* image = XGetImage(display, window, x0, y0, x1 - x0, y1 - y0, AllPlanes, ZPixmap);
+  XImage* image = XGetImage(display, window, left + x0, top + y0, x1 - x0, y1 - y0, AllPlanes, ZPixmap);
   if (!image) return false;
   std::vector<unsigned long> pixels(static_cast<size_t>(need_w) * need_h, x_unknown_pixel);
   int rs = mask_shift(image->red_mask), gs = mask_shift(image->green_mask), bs = mask_shift(image->blue_mask);

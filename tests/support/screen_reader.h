@@ -31,9 +31,8 @@ int nearest_text_color(unsigned long rgb);
 // The 16 text colours, 0xRRGGBB.
 extern const unsigned long text_colors[16];
 
-// Reads the window's pixels and decodes cols x rows cells of 8x16 pixels from the top
-// left corner. A window that is a whole multiple larger in a direction is sampled at
-// that scale. Parts of the window outside the screen are left out of the matching (a
+// Reads the window's pixels and decodes cols x rows cells of 8x16 pixels, centred in the
+// window at the largest whole multiple of their size that fits, sampled at that scale. Parts of the window outside the screen are left out of the matching (a
 // freeglut window at the default position starts at -1,-1). What another window covers
 // reads as that window's pixels. False when the window cannot be read or is too small.
 bool x_read_screen(Display* display, unsigned long window, int cols, int rows, screen_text* out);

@@ -1,6 +1,8 @@
 // Base fixture of the window tests: the X connection, one program started under it, and its 80 x 25 screen read back.
 #include "support/window_fixture.h"
 
+#include "support/wait_clock.h"
+
 #include <X11/Xlib.h>  // after GoogleTest: its macros clash with gtest's names
 
 void window_fixture::SetUp() {
@@ -37,6 +39,14 @@ bool window_fixture::wait_for_text(const std::string& text) {
 
 bool window_fixture::wait_for_end_prompt() {
   return wait_until([](const screen_text& s) { return s.trimmed(24) == "Press any key to continue"; });
+}
+
+bool window_fixture::wait_for_size(const std::function<bool(int, int)>& done) {
+  for (int64_t deadline = now_ms() + timeout_ms;; pause_ms(20)) {
+    int width = 0, height = 0;
+    if (x_window_size(display, window, &width, &height) && done(width, height)) return true;
+    if (now_ms() >= deadline) return false;
+  }
 }
 
 void window_fixture::press(unsigned long target, unsigned long keysym) {

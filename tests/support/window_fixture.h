@@ -33,6 +33,8 @@ class window_fixture : public ::testing::Test {
   bool wait_for_text(const std::string& text);
   // Until END's prompt stands on the bottom row.
   bool wait_for_end_prompt();
+  // Until the window's size (width, height) satisfies `done`; false when it never does.
+  bool wait_for_size(const std::function<bool(int, int)>& done);
   // Gives `target` the keyboard focus and presses one key there.
   void press(unsigned long target, unsigned long keysym);
   // The program's exit status (see wait_exit_status); it is gone afterwards.

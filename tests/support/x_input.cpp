@@ -4,6 +4,7 @@
 #include "support/x_input.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 
 #include <X11/XKBlib.h>
@@ -146,4 +147,19 @@ void x_drag(Display* display, unsigned long window, int x0, int y0, int x1, int 
 
 void x_map_keys(Display* display, const std::string& text) {
   for (char32_t cp : utf8_code_points(text)) key_for(display, keysym_for_code_point(cp));
+}
+
+bool x_set_keyboard_layout(Display* display, const std::string& setxkbmap_arguments) {
+  XSync(display, False);
+  std::string command = "setxkbmap " + setxkbmap_arguments + " >/dev/null 2>&1";
+  bool done = std::system(command.c_str()) == 0;
+  spare_keys().clear();
+  XSync(display, False);
+  return done;
+}
+
+void x_set_num_lock(Display* display, bool on) {
+  unsigned int mask = XkbKeysymToModifiers(display, XK_Num_Lock);
+  XkbLockModifiers(display, XkbUseCoreKbd, mask, on ? mask : 0);
+  XSync(display, False);
 }

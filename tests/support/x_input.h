@@ -25,3 +25,8 @@ void x_drag(Display* display, unsigned long window, int x0, int y0, int x1, int 
 // Gives every character of the UTF-8 text a key in the server's keyboard map. Programs
 // read the map when they start: call this before starting one that is to get the keys.
 void x_map_keys(Display* display, const std::string& text);
+// Sets the server's keyboard layout with setxkbmap's arguments ("de", "de -option
+// kpdl:commaoss"); keys given to spare key codes before are gone then. True on success.
+bool x_set_keyboard_layout(Display* display, const std::string& setxkbmap_arguments);
+// Locks or unlocks Num Lock.
+void x_set_num_lock(Display* display, bool on);

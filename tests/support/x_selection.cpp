@@ -26,6 +26,10 @@ bool x_set_selection(const std::string& selection, const std::string& text) {
   if (!pipe) return false;
   std::fwrite(text.data(), 1, text.size(), pipe);
   pclose(pipe);
+  return x_wait_selection_text(selection, text);
+}
+
+bool x_wait_selection_text(const std::string& selection, const std::string& text) {
   int64_t deadline = now_ms() + 10000;
   while (x_selection_text(selection) != text) {
     if (now_ms() >= deadline) return false;

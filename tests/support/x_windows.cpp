@@ -12,6 +12,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "support/child_process.h"
 #include "support/wait_clock.h"
 
 namespace {
@@ -182,5 +183,45 @@ void x_send_close(Display* display, unsigned long window) {
   event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(display, window, False, NoEventMask, &event);
+  XSync(display, False);
+}
+
+pid_t x_start_window_manager(Display* display) {
+  program_io quiet;
+  quiet.stdout_path = quiet.stderr_path = "/dev/null";
+  pid_t manager = start_program("/usr/bin/openbox", {}, quiet);
+  Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False), type = None;
+  for (int64_t deadline = now_ms() + 30000; manager > 0 && now_ms() < deadline; pause_ms(20)) {
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, AnyPropertyType, &type, &format,
+                       &count, &after, &data);
+    if (data) XFree(data);
+    if (count == 1) return manager;  // it names its check window: it manages windows now
+  }
+  x_end_window_manager(display, manager);
+  return -1;
+}
+
+void x_end_window_manager(Display* display, pid_t manager) {
+  if (manager > 0) wait_exit_status(manager, 1);  // ends it
+  for (const char* name : {"_NET_SUPPORTING_WM_CHECK", "_NET_SUPPORTED"})
+    XDeleteProperty(display, DefaultRootWindow(display), XInternAtom(display, name, False));
+  XSync(display, False);
+}
+
+void x_set_maximized(Display* display, unsigned long window, bool on) {
+  XEvent event;
+  std::memset(&event, 0, sizeof event);
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = on ? 1 : 0;  // _NET_WM_STATE_ADD or _REMOVE
+  event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False));
+  event.xclient.data.l[2] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
+  event.xclient.data.l[3] = 1;  // asked for by an application
+  XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
   XSync(display, False);
 }

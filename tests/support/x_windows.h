@@ -1,5 +1,7 @@
 // The tests' X connection and the windows on it: found by title, their properties and size, focus and the close message.
 #pragma once
+#include <sys/types.h>
+
 #include <string>
 
 // Only the display's name comes in here: Xlib's macros (None, Bool, Status) clash with
@@ -33,3 +35,10 @@ unsigned long x_focused_window(Display* display);
 void x_focus(Display* display, unsigned long window);
 // WM_DELETE_WINDOW as a window manager sends it when the close button is pressed.
 void x_send_close(Display* display, unsigned long window);
+// Starts openbox on the display and waits until it manages windows: its pid, or -1.
+pid_t x_start_window_manager(Display* display);
+// Ends it, and takes what it leaves on the root window away: a toolkit started later
+// would ask the window named there, which is gone, and die of the error.
+void x_end_window_manager(Display* display, pid_t manager);
+// Asks the window manager to maximize the window, or to give it its own size back.
+void x_set_maximized(Display* display, unsigned long window, bool on);

@@ -20,7 +20,10 @@ TEST(PresenterDestination, RectangleForEachMode) {
   const destination_case cases[] = {
       {"window fits the frame", 640, 400, 640, 400, 0, 0, 0, 0, 0, 639, 399, 0, 0, 1.0f, 1.0f},
       {"full screen of the frame's own size", 640, 400, 640, 400, 2, 0, 1, 0, 0, 639, 399, 0, 0, 1.0f, 1.0f},
-      {"larger window, no scaling", 640, 400, 800, 600, 0, 0, 0, 0, 0, 639, 399, 0, 0, 1.0f, 1.0f},
+      {"larger window, no scaling: centred", 640, 400, 800, 600, 0, 0, 0, 80, 100, 719, 499, 0, 0, 1.0f, 1.0f},
+      {"maximized: centred at the largest whole scale", 640, 400, 1280, 1005, 0, 0, 0, 0, 102, 1279, 901, 0, 0, 2.0f,
+       2.0f},
+      {"smaller than the frame: its top-left part", 640, 400, 600, 300, 0, 0, 0, 0, 0, 639, 399, 0, 0, 1.0f, 1.0f},
       {"user resize stretches", 640, 400, 800, 600, 0, 1, 0, 0, 0, 799, 599, 0, 0, 1.25f, 1.5f},
       {"user resize with smoothing", 640, 400, 1280, 800, 0, 2, 0, 0, 0, 1279, 799, 1, 0, 2.0f, 2.0f},
       {"full screen stretched", 640, 400, 1920, 1080, 1, 0, 0, 0, 0, 1919, 1079, 0, 0, 3.0f, 2.7f},
@@ -31,7 +34,8 @@ TEST(PresenterDestination, RectangleForEachMode) {
       {"square pixels, odd sizes", 720, 400, 1024, 768, 2, 0, 0, 0, 100, 1023, 667, 0, 2, 1024.0f / 720.0f,
        568.0f / 400.0f},
       {"scale 2: window of twice the frame", 640, 400, 1280, 800, 0, 0, 0, 0, 0, 1279, 799, 0, 0, 2.0f, 2.0f, 2},
-      {"scale 2: larger window, no scaling", 640, 400, 1500, 900, 0, 0, 0, 0, 0, 1279, 799, 0, 0, 2.0f, 2.0f, 2},
+      {"scale 2: larger window, no scaling", 640, 400, 1500, 900, 0, 0, 0, 110, 50, 1389, 849, 0, 0, 2.0f, 2.0f, 2},
+      {"scale 2: a window too small for it", 640, 400, 1200, 900, 0, 0, 0, 280, 250, 919, 649, 0, 0, 1.0f, 1.0f, 2},
       {"scale 2: user resize stretches", 640, 400, 1600, 1000, 0, 2, 0, 0, 0, 1599, 999, 1, 0, 2.5f, 2.5f, 2},
       {"scale 2: square pixels as at 1", 640, 400, 1920, 1080, 2, 0, 0, 96, 0, 1823, 1079, 0, 1, 2.7f, 2.7f, 2},
   };
