@@ -16,9 +16,9 @@
 #include "runtime/values/number_text.h"
 #include "runtime/values/static_arena.h"
 #include "runtime/values/strings.h"
-#include "runtime/window/window.h"
 #include "runtime/top/error_handling.h"
 #include "runtime/top/chain.h"
+#include "runtime/top/front_end.h"
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
 #include "runtime/ground/program_settings.h"
@@ -217,7 +217,7 @@ void brightness_program() {
   allocate_variables();
   if (error_handler_jump) {  // the program has no error handler to continue at
     error_handler_jump = 0;
-    exit_process(exit_status_no_handler);
+    end_process(exit_status_no_handler);
   }
   chain_handover();
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "runtime/console/code_page.h"
-#include "runtime/console/print.h"
+#include "runtime/console/pasted_keys.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/frame_builder.h"
@@ -131,27 +131,6 @@ std::string latin1_text(const std::string& utf8, bool* complete) {
     }
   }
   return out;
-}
-
-// Pasted text as keys: code page 437 codes, Enter for each line end, Tab for a tab.
-std::vector<uint8_t> paste_keys(const std::vector<char32_t>& text) {
-  std::vector<uint8_t> keys;
-  for (size_t i = 0; i < text.size() && int32_t(keys.size()) < paste_capacity; ++i) {
-    char32_t c = text[i];
-    int32_t code;
-    if (c == '\r') {
-      code = ctrl_return;
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else if (c == '\n') {
-      code = ctrl_return;
-    } else if (c == '\t') {
-      code = ctrl_tab;
-    } else {
-      code = code_page_437_from_unicode(c);
-    }
-    if (code > 0) keys.push_back(uint8_t(code));
-  }
-  return keys;
 }
 
 // True while keys of the last paste may still wait for the program.
