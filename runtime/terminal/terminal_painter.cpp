@@ -5,6 +5,7 @@
 #include <sched.h>
 
 #include <atomic>
+#include <mutex>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -30,6 +31,7 @@ constexpr int64_t pass_gap_ms = 4;
 // this often for the request.
 constexpr int32_t manual_look_ms = 15;
 
+
 // ANSI colour number of each text colour (the PC orders blue before red, ANSI red first).
 constexpr int ansi_of[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 
@@ -37,9 +39,13 @@ std::atomic<int32_t> repaint_asked{1};     // any thread → the painter: draw e
 std::atomic<int32_t> look_asked{0};        // any thread → the painter: a pass is due though the page did not change
 std::atomic<bool> painter_known{false};    // painter_thread is set
 pthread_t painter_thread;
-uint32_t box_changes_drawn = 0;            // terminal_box_changes as the last pass saw it
+uint32_t box_changes_drawn = 0;            // terminal_box_changes as the last pass saw it (under paint_mutex)
+// One pass at a time: the painter's, or the program thread's (show_change_now). Everything
+// in shown_screen belongs to whoever holds it.
+std::mutex& paint_mutex = *new std::mutex;
+std::atomic<int64_t> last_pass_ms{-pass_gap_ms};  // when the last pass ended
 
-// What the terminal shows and where its cursor stands (the painter's alone).
+// What the terminal shows and where its cursor stands (under paint_mutex).
 struct shown_screen {
   std::vector<terminal_cell> cells;  // as written, row by row; empty: unknown
   int32_t columns = 0, rows = 0;     // the page's size they were written for
@@ -51,6 +57,10 @@ struct shown_screen {
   int32_t cursor_row = -1, cursor_column = -1;
   int32_t cursor_shown = -1;         // 1 shown, 0 hidden, -1 unknown
   std::string glyphs[256];           // what each code is written as
+  // Kept from pass to pass so that a pass allocates nothing.
+  std::vector<uint8_t> page_bytes;   // the page's cells as read: character, attribute
+  std::vector<terminal_cell> now;    // the page (and the box) in terminal cells
+  std::string out;                   // what this pass writes
 };
 shown_screen& shown = *new shown_screen;
 
@@ -132,7 +142,8 @@ bool read_page(std::vector<terminal_cell>* cells, int32_t* columns, int32_t* row
   int32_t width = page->width, height = page->height;
   const uint8_t* first = text_cell(page, 1, 1);
   if (!first || !text_cell(page, height, width)) return false;
-  std::vector<uint8_t> bytes(size_t(width) * height * 2);
+  std::vector<uint8_t>& bytes = shown.page_bytes;
+  bytes.resize(size_t(width) * height * 2);
   shared_read(bytes.data(), first, bytes.size());
   bool blink = blink_enabled.load() != 0;
   cells->resize(size_t(width) * height);
@@ -171,9 +182,10 @@ void show_notice(std::string* out, int32_t columns, int32_t rows) {
 }
 
 // One pass: the page (with the box over it) compared with what the terminal shows, and
-// the difference written in one piece.
-void paint() {
-  std::string out;
+// the difference written in one piece. False when the page could not be read.
+bool paint() {
+  std::string& out = shown.out;
+  out.clear();
   if (repaint_asked.exchange(0)) {
     int32_t columns = 0, rows = 0;
     if (terminal_size(&columns, &rows)) {
@@ -185,7 +197,7 @@ void paint() {
     }
     forget_screen(&out);
   }
-  std::vector<terminal_cell> cells;
+  std::vector<terminal_cell>& cells = shown.now;
   int32_t columns = 0, rows = 0, cursor_row = -1, cursor_column = -1;
   // A screen statement rebuilding the pages asks the builder to hold still first.
   if (handshake_answer(frame_build_pause)) sched_yield();
@@ -194,13 +206,13 @@ void paint() {
   if (handshake_answer(frame_build_pause)) sched_yield();
   if (!readable) {
     terminal_write(out);
-    return;
+    return false;
   }
   if (terminal_box_overlay(&cells, columns, rows)) cursor_row = cursor_column = -1;
   if (shown.terminal_columns < columns || shown.terminal_rows < rows) {
     show_notice(&out, columns, rows);
     terminal_write(out);
-    return;
+    return true;
   }
   if (shown.notice || columns != shown.columns || rows != shown.rows) forget_screen(&out);
   bool all = shown.cells.size() != cells.size();
@@ -232,6 +244,30 @@ void paint() {
     set_cursor_shown(&out, false);
   }
   if (!out.empty()) terminal_write(out);
+  return true;
+}
+
+// A pass, by the painter or by the program thread (paint_mutex held): whatever changed
+// until now is in it. False when the page could not be read.
+bool pass() {
+  screen_change_pending.store(0);
+  look_asked.store(0);
+  box_changes_drawn = terminal_box_changes();
+  bool drawn = paint();
+  int32_t asked = display_one_frame;
+  auto_display.compare_exchange_strong(asked, display_manual);
+  last_pass_ms = monotonic_ms();
+  return drawn;
+}
+
+// The program thread's change, shown by the program thread itself when the last pass was
+// long enough ago (show_screen_change_now): a key's echo then costs no wake-up of the
+// painter. Changes that follow within the gap are left to the painter, which draws them
+// together.
+bool show_change_now() {
+  if (monotonic_ms() - last_pass_ms.load() < pass_gap_ms || auto_display.load() == display_manual) return false;
+  std::unique_lock<std::mutex> hold(paint_mutex, std::try_to_lock);
+  return hold.owns_lock() && pass();
 }
 
 // Orderly shutdown, as the frame thread leads it with a window: the program and event
@@ -274,26 +310,23 @@ void terminal_repaint() {
 
 bool on_terminal_painter() { return painter_known.load() && pthread_equal(pthread_self(), painter_thread); }
 
+void terminal_painter_prepare() {
+  prepare_glyphs();
+  show_screen_change_now = show_change_now;
+}
+
 void* terminal_painter_main(void*) {
   painter_thread = pthread_self();
   painter_known = true;
-  prepare_glyphs();
-  int64_t last_pass_ms = -pass_gap_ms;
   for (;;) {
     uint32_t ticket = wake_ticket(screen_change_signal);
     if (shutdown_asked()) lead_shutdown();
     int32_t wait_ms = auto_display.load() == display_manual ? manual_look_ms : -1;
     if (pass_due()) {
       int64_t now = monotonic_ms();
-      if (now - last_pass_ms >= pass_gap_ms) {
-        // Whatever changed until now is in this pass.
-        screen_change_pending.store(0);
-        look_asked.store(0);
-        box_changes_drawn = terminal_box_changes();
-        paint();
-        int32_t asked = display_one_frame;
-        auto_display.compare_exchange_strong(asked, display_manual);
-        last_pass_ms = monotonic_ms();
+      if (now - last_pass_ms.load() >= pass_gap_ms) {
+        std::lock_guard<std::mutex> hold(paint_mutex);
+        pass();
         continue;
       }
       wait_ms = static_cast<int32_t>(last_pass_ms + pass_gap_ms - now);

@@ -124,6 +124,7 @@ bool prepare_terminal() {
   key_thread_known = true;
   if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
   if (!terminal_enter()) return false;
+  terminal_painter_prepare();
   // Blocked here, before any other thread exists, so only the key thread takes them.
   sigset_t set = handled_set();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
