@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config python3
   freeglut3-dev libglew-dev libglu1-mesa-dev libgl-dev libx11-dev libxtst-dev libxext-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev
   xvfb xauth x11-utils xclip
   console-data gzip
   desktop-file-utils appstream-util groff-base dpkg-dev lintian

@@ -18,7 +18,7 @@ constexpr uint8_t bios_key_first = 30;       // slot offsets run 30, 32, ..., 60
 constexpr uint8_t bios_key_last = 60;
 static_assert(bios_data_area + bios_key_first == bios_key_buffer, "the first slot offset names the ring's start");
 constexpr int32_t key_backlog_capacity = 4096;  // keys that may wait beyond a full ring
-// Window thread: appends a key. When the ring is full the key waits in a backlog and moves
+// Window thread (or the terminal's key thread): appends a key. When the ring is full the key waits in a backlog and moves
 // into the ring as the reader takes keys; false only when the backlog is full too (lost).
 bool bios_key_put(uint8_t character, uint8_t scan);
 // Program thread: takes the next key from the ring: a character 0-255, or an extended

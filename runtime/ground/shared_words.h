@@ -27,7 +27,7 @@ struct screen_image;
 
 // ---- The program's life ----
 
-extern std::atomic<uint8_t> close_requested;  // P (END, the error dialog's No, break) → F, which then leads the shutdown; 0/1
+extern std::atomic<uint8_t> close_requested;  // P (END, the error dialog's No, break) → F (in a terminal its painter), which then leads the shutdown; 0/1
 extern std::atomic<uint8_t> stop_all;         // F when shutdown begins → P's waits park, T ends; 0/1
 extern std::atomic<uint32_t> threads_done;    // P and T each set their bit as they stop → F waits for both
 constexpr uint32_t program_thread_parked = 1;
@@ -48,7 +48,7 @@ extern handshake timer_table_state;            // P asks before it grows the tab
 
 extern std::atomic<int32_t> window_ready;       // W, once the window and its callbacks exist → P (requests wait for it); 0/1
 extern std::atomic<int32_t> screen_hidden;      // P (start hidden, show and hide) → W (make the window later), the builder; 0/1
-extern std::atomic<int32_t> exit_request_bits;  // W: bit 0 close button, bit 1 break → F leaves its loop unless trapped
+extern std::atomic<int32_t> exit_request_bits;  // W: bit 0 close button; in a terminal its key thread: bit 1 break (Ctrl+C) → F (the painter) leaves its loop unless trapped
 extern std::atomic<int32_t> exit_trapped;       // P: the program handles exit requests itself; END clears it → F
 extern handshake exclusive_access;              // P asks W to stand still for a moment (request_exclusive); W answers in its idle pass
 extern std::atomic<double> display_rate;        // P (no writer in this program) → W: passes of its loop per second, 60
@@ -68,7 +68,7 @@ enum display_mode : int32_t {
 };
 extern std::atomic<int32_t> auto_display;       // P (INPUT, END, display statements): a display_mode → the builder, which answers display_one_frame
 extern std::atomic<int32_t> screen_change_pending;  // P's statements set 1 on a change of the visual page → the builder clears it when it looks
-extern wake_signal& screen_change_signal;       // P signals with screen_change_pending → F sleeps on it between passes; never freed
+extern wake_signal& screen_change_signal;       // P signals with screen_change_pending → F sleeps on it between passes (in a terminal the painter, which others wake too); never freed
 extern std::atomic<int32_t> previous_frame_valid;  // P (new geometry) and W (Alt+Enter) set 0 → the builder paints in full, then sets 1
 extern std::atomic<int32_t> blink_enabled;      // P (no writer in this program) → the builder: 1, attribute bit 7 blinks
 extern std::atomic<int32_t> frame_counter;      // F, once per frame offered → the builder; bit 3 is the blink phase

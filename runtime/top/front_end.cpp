@@ -32,8 +32,11 @@ void choose_front_end(int* argc, char** argv) {
   if (kept < *argc) argv[kept] = nullptr;
   *argc = kept;
   const char* display = std::getenv("DISPLAY");
+  const char* kind = std::getenv("TERM");
   bool no_display = !display || !*display;
-  if (tty || (!window && no_display && !has_console && terminal_present())) front_end = front_end_terminal;
+  bool drawable = !kind || std::strcmp(kind, "dumb") != 0;  // a dumb terminal cannot place text
+  if (tty || (!window && no_display && !has_console && drawable && terminal_present()))
+    front_end = front_end_terminal;
   if (front_end == front_end_terminal && !terminal_present()) {
     std::fprintf(stderr, "brightness: --tty needs a terminal on standard input and output\n");
     std::exit(exit_status_no_display_mode);

@@ -11,8 +11,8 @@ extern front_end_kind front_end;  // set once by choose_front_end, before any ot
 // Chooses the front-end and takes its options out of the arguments (the program never
 // sees them): --tty the terminal, --window the window; without either, the terminal when
 // there is no X display to ask for (DISPLAY unset or empty), standard input and output
-// are a terminal and the program has no console of its own, else the window. --tty
-// without a terminal ends the process with a message and status 1.
+// are a terminal (not a dumb one) and the program has no console of its own, else the
+// window. --tty without a terminal ends the process with a message and status 1.
 void choose_front_end(int* argc, char** argv);
 
 // Start-up on the main thread: the window made, or the terminal taken.
