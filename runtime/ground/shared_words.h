@@ -12,6 +12,8 @@
 // tick and leads the shutdown; the event timer thread (T) fires BASIC timers. The frame
 // builder runs on F, or on P when the program asks for a frame itself; a mutex keeps the two
 // apart.
+// In a terminal neither W nor F runs: the main thread reads the terminal's keys where W
+// would, and the terminal's painter draws the page and leads the shutdown where F would.
 //
 // Every word below is an atomic, so reading on one thread what another wrote is never a
 // data race. Unless a comment says otherwise a word orders nothing but itself: what it

@@ -39,7 +39,7 @@ std::atomic<int32_t> repaint_asked{1};     // any thread → the painter: draw e
 std::atomic<int32_t> look_asked{0};        // any thread → the painter: a pass is due though the page did not change
 std::atomic<bool> painter_known{false};    // painter_thread is set
 pthread_t painter_thread;
-uint32_t box_changes_drawn = 0;            // terminal_box_changes as the last pass saw it (under paint_mutex)
+std::atomic<uint32_t> box_changes_drawn{0};  // terminal_box_changes as the last pass saw it
 // One pass at a time: the painter's, or the program thread's (show_change_now). Everything
 // in shown_screen belongs to whoever holds it.
 std::mutex& paint_mutex = *new std::mutex;
@@ -321,6 +321,9 @@ void* terminal_painter_main(void*) {
   for (;;) {
     uint32_t ticket = wake_ticket(screen_change_signal);
     if (shutdown_asked()) lead_shutdown();
+    // A screen statement rebuilding the pages: hold still (paint reads no page until it is
+    // done; its screen_changed then wakes the painter).
+    if (handshake_answer(frame_build_pause)) sched_yield();
     int32_t wait_ms = auto_display.load() == display_manual ? manual_look_ms : -1;
     if (pass_due()) {
       int64_t now = monotonic_ms();
