@@ -130,20 +130,16 @@ INSTANTIATE_TEST_SUITE_P(Answers, calculator_terminal_box,
                          ::testing::Values(box_case{"Yes", "\r", true}, box_case{"No", "n", false}),
                          [](const ::testing::TestParamInfo<box_case>& info) { return info.param.name; });
 
-// Ended from outside, the program gives the terminal back first and ends by the signal.
-TEST_F(calculator_terminal, TerminateAndHangUpSignalsRestoreTheTerminal) {
-  kill(session.pid, SIGTERM);
-  expect_ended_and_restored(-2, SIGTERM);
-  terminal_session second;
-  second.shell_writes(std::string(shell_line) + "\r\n");
-  ASSERT_TRUE(second.start(BRIGHTNESS_EXE));
-  ASSERT_TRUE(second.wait_until([](const screen_text& s) { return s.trimmed(5) == first_rows()[5]; }));
-  kill(second.pid, SIGHUP);
-  EXPECT_EQ(second.exit_status(), -2);
-  EXPECT_EQ(second.exit_signal, SIGHUP);
-  EXPECT_FALSE(second.alternate_screen());
-  EXPECT_TRUE(same_modes(second.modes(), modes_before));
+// Ended from outside (SIGTERM, or the SIGHUP of a dropped connection), the program gives
+// the terminal back first and ends by the signal.
+class calculator_terminal_signals : public calculator_terminal, public ::testing::WithParamInterface<int> {};
+
+TEST_P(calculator_terminal_signals, SignalRestoresTheTerminal) {
+  kill(session.pid, GetParam());
+  expect_ended_and_restored(-2, GetParam());
 }
+
+INSTANTIATE_TEST_SUITE_P(EndingSignals, calculator_terminal_signals, ::testing::Values(SIGTERM, SIGHUP));
 
 // A terminal smaller than the screen gets a one-line notice; back to size, the page shows again.
 TEST_F(calculator_terminal, SmallTerminalShowsANoticeUntilResized) {

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "runtime/console/code_page.h"
+#include "support/child_process.h"
 #include "support/wait_clock.h"
 
 namespace {
@@ -34,14 +35,15 @@ terminal_session::terminal_session(int c, int r) : columns(c), rows(r) {
   VTermScreen* vscreen = vterm_obtain_screen(vt);
   static VTermScreenCallbacks callbacks{};
   callbacks.settermprop = [](VTermProp property, VTermValue* value, void* self) {
-    return on_property(property, value, self);
+    auto* session = static_cast<terminal_session*>(self);
+    if (property == VTERM_PROP_ALTSCREEN) session->alternate = value->boolean;
+    if (property == VTERM_PROP_CURSORVISIBLE) session->cursor_visible = value->boolean;
+    return 1;
   };
   vterm_screen_set_callbacks(vscreen, &callbacks, this);
   vterm_screen_enable_altscreen(vscreen, 1);
   vterm_screen_reset(vscreen, 1);
-  winsize size{};
-  size.ws_col = static_cast<unsigned short>(columns);
-  size.ws_row = static_cast<unsigned short>(rows);
+  winsize size{static_cast<unsigned short>(rows), static_cast<unsigned short>(columns), 0, 0};
   if (openpty(&master, &line, nullptr, nullptr, &size) != 0) return;
   fcntl(master, F_SETFD, FD_CLOEXEC);
   fcntl(line, F_SETFD, FD_CLOEXEC);
@@ -58,14 +60,6 @@ terminal_session::~terminal_session() {
   vterm_free(vt);
 }
 
-int terminal_session::on_property(int property, void* value, void* self) {
-  auto* session = static_cast<terminal_session*>(self);
-  auto* v = static_cast<VTermValue*>(value);
-  if (property == VTERM_PROP_ALTSCREEN) session->alternate = v->boolean;
-  if (property == VTERM_PROP_CURSORVISIBLE) session->cursor_visible = v->boolean;
-  return 1;
-}
-
 bool terminal_session::start(const std::string& path, const std::vector<std::string>& args,
                              const std::vector<std::string>& set_env) {
   // Everything the child needs is made before fork.
@@ -74,17 +68,9 @@ bool terminal_session::start(const std::string& path, const std::vector<std::str
   std::vector<char*> argv;
   for (auto& a : argv_text) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  std::vector<std::string> env_text;
   std::vector<std::string> wanted = {"TERM=xterm-256color", "LANG=C.UTF-8"};
   wanted.insert(wanted.end(), set_env.begin(), set_env.end());
-  for (char** e = environ; *e; ++e) {
-    std::string entry = *e;
-    std::string name = entry.substr(0, entry.find('='));
-    bool replaced = name == "DISPLAY" || name == "LC_ALL" || name == "LC_CTYPE";
-    for (auto& w : wanted) replaced = replaced || w.substr(0, w.find('=')) == name;
-    if (!replaced) env_text.push_back(entry);
-  }
-  env_text.insert(env_text.end(), wanted.begin(), wanted.end());
+  std::vector<std::string> env_text = child_environment(wanted, {"DISPLAY", "LC_ALL", "LC_CTYPE"});
   std::vector<char*> envp;
   for (auto& e : env_text) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
@@ -161,15 +147,8 @@ void terminal_session::resize(int c, int r) {
   columns = c;
   rows = r;
   vterm_set_size(vt, rows, columns);
-  winsize size{};
-  size.ws_col = static_cast<unsigned short>(columns);
-  size.ws_row = static_cast<unsigned short>(rows);
+  winsize size{static_cast<unsigned short>(rows), static_cast<unsigned short>(columns), 0, 0};
   ioctl(master, TIOCSWINSZ, &size);
-}
-
-void terminal_session::hang_up() {
-  close(master);
-  master = -1;
 }
 
 int terminal_session::exit_status(int timeout_ms) {
@@ -179,7 +158,7 @@ int terminal_session::exit_status(int timeout_ms) {
     int status = 0;
     if (waitpid(pid, &status, WNOHANG) == pid) {
       pid = -1;
-      if (master >= 0) pump(0);
+      pump(0);
       read_screen();
       if (WIFEXITED(status)) return WEXITSTATUS(status);
       exit_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
@@ -191,10 +170,7 @@ int terminal_session::exit_status(int timeout_ms) {
       pid = -1;
       return -1;
     }
-    if (master >= 0)
-      pump(5);
-    else
-      pause_ms(5);
+    pump(5);
   }
 }
 

@@ -33,8 +33,6 @@ class terminal_session {
   bool wait_until(const std::function<bool(const screen_text&)>& done, int timeout_ms = 30000);
   // Resizes the terminal as a terminal window does (the program gets SIGWINCH).
   void resize(int columns, int rows);
-  // Closes the terminal's side, as a dropped connection does.
-  void hang_up();
   // The program's exit status, reading its last output meanwhile: -1 when it has not
   // ended within timeout_ms (it is then killed), -2 when a signal ended it (exit_signal).
   int exit_status(int timeout_ms = 30000);
@@ -52,12 +50,11 @@ class terminal_session {
  private:
   void pump(int wait_ms);  // feeds what the program wrote to the terminal
   void read_screen();
-  static int on_property(int property, void* value, void* self);
 
   int master = -1, line = -1;  // the terminal's two sides; `line` is kept open so its modes stay readable
   VTerm* vt = nullptr;
   int columns, rows;
-  bool alternate = false, cursor_visible = true;
+  bool alternate = false, cursor_visible = true;  // as libvterm reports them
 };
 
 // True when the modes a program left behind are those it found: flags and control characters.
