@@ -5,9 +5,8 @@
 #include <sched.h>
 
 #include <atomic>
-#include <mutex>
 #include <cstdio>
-#include <cstdlib>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -31,7 +30,6 @@ constexpr int64_t pass_gap_ms = 4;
 // this often for the request.
 constexpr int32_t manual_look_ms = 15;
 
-
 // ANSI colour number of each text colour (the PC orders blue before red, ANSI red first).
 constexpr int ansi_of[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 
@@ -54,7 +52,6 @@ struct shown_screen {
   bool blank = false;                // cleared, and nothing written since
   int64_t pen = -1;                  // terminal_cell_pen last set; -1 unknown
   int32_t at_row = -1, at_column = -1;  // where the next character lands; -1 unknown
-  int32_t cursor_row = -1, cursor_column = -1;
   int32_t cursor_shown = -1;         // 1 shown, 0 hidden, -1 unknown
   std::string glyphs[256];           // what each code is written as
   // Kept from pass to pass so that a pass allocates nothing.
@@ -117,7 +114,6 @@ void forget_screen(std::string* out) {
   shown.notice = false;
   shown.pen = -1;
   shown.at_row = shown.at_column = 0;
-  shown.cursor_row = shown.cursor_column = -1;
 }
 
 // Writes one cell at (row, column) and notes where the next character lands.
@@ -205,7 +201,7 @@ bool paint() {
                   read_page(&cells, &columns, &rows, &cursor_row, &cursor_column);
   if (handshake_answer(frame_build_pause)) sched_yield();
   if (!readable) {
-    terminal_write(out);
+    if (!out.empty()) terminal_write(out);
     return false;
   }
   if (terminal_box_overlay(&cells, columns, rows)) cursor_row = cursor_column = -1;
@@ -226,17 +222,20 @@ bool paint() {
       terminal_cell cell = cells[at];
       if (!all && cell == shown.cells[at]) continue;
       // A short run of unchanged cells is written again: cheaper than moving over it.
-      if (shown.at_row == row && shown.at_column < column && column - shown.at_column <= 4) {
+      if (shown.at_row == row && shown.at_column >= 0 && shown.at_column < column && column - shown.at_column <= 4) {
         for (int32_t skipped = shown.at_column; skipped < column; ++skipped)
           write_cell(&out, row, skipped, cells[size_t(row) * columns + skipped]);
       }
       write_cell(&out, row, column, cell);
     }
   }
-  if (out.size() > start) shown.blank = false;
-  bool changed = out.size() > start;
-  if (changed && shown.cursor_shown == 1) out.insert(start, "\x1b[?25l");  // no cursor flying over the cells
-  if (changed && shown.cursor_shown == 1) shown.cursor_shown = 0;
+  if (out.size() > start) {
+    shown.blank = false;
+    if (shown.cursor_shown == 1) {
+      out.insert(start, "\x1b[?25l");  // no cursor flying over the cells
+      shown.cursor_shown = 0;
+    }
+  }
   if (cursor_row >= 0) {
     move_to(&out, cursor_row, cursor_column);
     set_cursor_shown(&out, true);

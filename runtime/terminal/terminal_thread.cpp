@@ -167,7 +167,7 @@ void run_terminal_loop() {
       ssize_t count = read(signal_pipe[0], numbers, sizeof numbers);
       for (ssize_t i = 0; i < count; ++i) handle_signal(numbers[i]);
     }
-    if (ready > 0 && (waits[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+    if (ready > 0 && (waits[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
       ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
       // The terminal went away (the connection dropped): as a hang-up.
       if (count == 0 || (count < 0 && errno != EINTR && errno != EAGAIN)) end_by_signal(SIGHUP);

@@ -87,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
     Keys, calculator_terminal_answers,
     ::testing::Values(answer_case{"Typed", "550\r"},
                       answer_case{"EditingKeys", "55\x1b[D\x1b[A\x1b[H\x1b[F\x1b[3~\x1b[2~\x1bOP\x1b[15~\x1b[1;5C7\x7f" "0\r"},
+                      answer_case{"Utf8TakenBack", "\xc3\xa4\xc2\xb5\x7f\x7f" "550\r"},
                       answer_case{"BracketedPaste", "\x1b[200~550\r\n\x1b[201~"}),
     [](const ::testing::TestParamInfo<answer_case>& info) { return info.param.name; });
 
