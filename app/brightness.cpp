@@ -4,9 +4,12 @@
 // strings, and when something is pending run the line event check with the BASIC line
 // number, repeating the statement while the check asks for a retry.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "app/segment_data.h"
+#include "app/spectral_curve.h"
+#include "app/version_text.h"
 #include "runtime/console/input.h"
 #include "runtime/console/print.h"
 #include "runtime/ground/errors.h"
@@ -149,12 +152,9 @@ void load_segment_table() {
   });
 }
 
-// The cubic of segment i at L, each product and sum rounded to DOUBLE in this order.
+// The cubic of segment i at L (the curve's own evaluation, which brightness-curve shares).
 double evaluate_cubic(double l) {
-  double s = element(vars.coef0);
-  s = l * element(vars.coef1) + s;
-  s = l * (element(vars.coef2) * l) + s;
-  return l * ((element(vars.coef3) * l) * l) + s;
+  return cubic_value(element(vars.coef0), element(vars.coef1), element(vars.coef2), element(vars.coef3), l);
 }
 
 void search_segment() {
@@ -238,9 +238,37 @@ void brightness_program() {
   end_program();
 }
 
+// What --help prints.
+const char* const help_text =
+    "Usage: brightness [OPTION]\n"
+    "Open a window that asks for a light wavelength in nanometres and shows the relative\n"
+    "brightness of the full colour of that wavelength (380 to 780 nm), rounded down to three\n"
+    "decimals. The window's texts are in German. For tables and plots of the same curve, see\n"
+    "brightness-curve(1). Without an X display, started from a terminal, it shows the same\n"
+    "screen in that terminal.\n"
+    "\n"
+    "      --tty      show the screen in this terminal, whatever the display\n"
+    "      --window   show the screen in a window, even without a display\n"
+    "      --help     display this help and exit\n"
+    "      --version  output version information and exit\n"
+    "\n"
+    "Exit status: 0 when the program ends; 1 when neither an X display with OpenGL nor a\n"
+    "terminal could be used.\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Asked about itself, the program answers on standard output before anything opens a display.
+  for (int k = 1; k < argc; ++k) {
+    if (std::strcmp(argv[k], "--help") == 0) {
+      std::fputs(help_text, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[k], "--version") == 0) {
+      print_version(stdout, "brightness");
+      return 0;
+    }
+  }
   start_hidden = 0;
   has_console = 0;
   return runtime_main(argc, argv, brightness_program);

@@ -1,7 +1,8 @@
 // Process benchmark: the calculator under its own X server beside a bare freeglut window, as ratios of one run.
 // Figures: start-up until the first text is lit, key -> pixel at INPUT, CPU while waiting
 // for a key (program and X server), peak RSS. Both programs are measured the same way:
-// the same pixel reads, the same keys, the same pacing.
+// the same pixel reads, the same keys, the same pacing. The calculator is measured again
+// with an accessibility bus, beside itself without one.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -12,8 +13,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -73,12 +76,14 @@ struct subject {
   std::function<bool(const screen_text&)> first_lit;  // row 1, columns 1-79: the first frame is up
   std::function<bool(const screen_text&, bool)> echoed;  // the echo cell after "5" (true) or Backspace
   std::function<bool(const screen_text&)> reading;      // whole 80x25 screen: keys are read now (or none)
+  program_io io{"/dev/null", "", "", {}, {}, ""};        // its environment
 };
 
 struct figures {
   double startup_ms = -1, key_median_ms = -1, key_p95_ms = -1;
   double program_cpu = -1, server_cpu = -1;  // % of one core
   double peak_rss_mb = -1;
+  double private_mb = -1;  // memory no other process shares (private pages, not the libraries' shared ones)
   int keys_missed = 0;
 };
 
@@ -105,6 +110,19 @@ double peak_rss_mb(pid_t pid) {
   return at == std::string::npos ? -1 : std::atof(status.c_str() + at + 6) / 1024.0;
 }
 
+double private_mb(pid_t pid) {
+  std::string rollup = read_file("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  double kb = 0;
+  bool found = false;
+  for (const char* field : {"Private_Clean:", "Private_Dirty:"}) {
+    size_t at = rollup.find(field);
+    if (at == std::string::npos) continue;
+    kb += std::atof(rollup.c_str() + at + std::strlen(field));
+    found = true;
+  }
+  return found ? kb / 1024.0 : -1;
+}
+
 double percentile(std::vector<double> values, double p) {
   if (values.empty()) return -1;
   std::sort(values.begin(), values.end());
@@ -116,7 +134,7 @@ double percentile(std::vector<double> values, double p) {
 // (from just before the fork), or -1. *pid and *window tell what was started.
 double start_until_lit(Display* display, const subject& s, pid_t* pid, unsigned long* window) {
   clock_type::time_point start = clock_type::now();
-  *pid = start_program(s.path, {}, program_io{"/dev/null", "", "", {}, {}, ""});
+  *pid = start_program(s.path, {}, s.io);
   *window = 0;
   if (*pid <= 0) return -1;
   while (!*window && ms_since(start) < 30000) {
@@ -165,6 +183,7 @@ void measure(Display* display, pid_t server, const subject& s, figures& f) {
   f.program_cpu = (cpu_seconds(pid) - program_before) / seconds * 100;
   f.server_cpu = (cpu_seconds(server) - server_before) / seconds * 100;
   f.peak_rss_mb = peak_rss_mb(pid);
+  f.private_mb = private_mb(pid);
   wait_exit_status(pid, 1);  // ends it (SIGKILL) and reaps it
   x_wait_window_gone(display, window, 5000);
 }
@@ -190,6 +209,45 @@ pid_t start_x_server() {
   }
   setenv("DISPLAY", (":" + number).c_str(), 1);
   return pid;
+}
+
+// Starts a session bus of its own (dbus-daemon names its address through a pipe); the
+// accessibility bus starts on it when the first program asks. Its pid, or -1.
+pid_t start_session_bus(std::string* address) {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+  pid_t pid = start_program("/usr/bin/dbus-daemon", {"--session", "--nofork", "--print-address=" + std::to_string(fds[1])},
+                            program_io{"/dev/null", "/dev/null", "", {}, {}, ""});
+  close(fds[1]);
+  pollfd wait{fds[0], POLLIN, 0};
+  char c = 0;
+  address->clear();
+  while (pid > 0 && poll(&wait, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') *address += c;
+  close(fds[0]);
+  if (pid <= 0 || address->empty()) {
+    if (pid > 0) wait_exit_status(pid, 1);
+    return -1;
+  }
+  return pid;
+}
+
+// The median start-up of each subject in ms, taken in turns over three rounds so that none
+// gains from caches another warmed.
+std::vector<double> startups(Display* display, const std::vector<const subject*>& subjects) {
+  std::vector<std::vector<double>> starts(subjects.size());
+  for (int round = 0; round < 3; ++round)
+    for (size_t k = 0; k < subjects.size(); ++k) {
+      pid_t pid = -1;
+      unsigned long window = 0;
+      double ms = start_until_lit(display, *subjects[k], &pid, &window);
+      if (pid > 0) wait_exit_status(pid, 1);
+      if (window) x_wait_window_gone(display, window, 5000);  // never found again by the next start
+      if (ms >= 0) starts[k].push_back(ms);
+    }
+  std::vector<double> medians;
+  for (const std::vector<double>& s : starts) medians.push_back(percentile(s, 0.5));
+  return medians;
 }
 
 std::string shown(double value, const char* format) {
@@ -218,30 +276,42 @@ int main() {
     kill(server, SIGTERM);
     return 1;
   }
+  // A session bus of the benchmark's own, whose accessibility bus screen readers would use.
+  // The calculator runs beside it with no bus it could reach (dead addresses, so none is
+  // launched either), and on it. The bridge's sockets go to a folder of the benchmark's own.
+  char runtime_template[] = "/tmp/process_bench_XXXXXX";
+  const char* runtime_dir = mkdtemp(runtime_template);
+  std::string runtime_setting = std::string("XDG_RUNTIME_DIR=") + (runtime_dir ? runtime_dir : "/tmp");
+  std::string bus_address;
+  pid_t bus = start_session_bus(&bus_address);
+  program_io no_bus{"/dev/null", "", "", {"DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent",
+                    "AT_SPI_BUS_ADDRESS=unix:path=/nonexistent", runtime_setting}, {"NO_AT_BRIDGE"}, ""};
   subject bare{BARE_WINDOW_EXE, "bare window",
                [](const screen_text& t) { return t.bg[0][0] == 15; },
-               [](const screen_text& t, bool five) { return t.bg[0][0] == (five ? 15 : 0); }, nullptr};
+               [](const screen_text& t, bool five) { return t.bg[0][0] == (five ? 15 : 0); }, nullptr, no_bus};
   subject calculator{BRIGHTNESS_EXE, "Untitled",
                      [](const screen_text& t) { return t.trimmed(0) == std::string(banner).substr(1); },
                      [](const screen_text& t, bool five) { return t.lines[0][0] == (five ? '5' : ' '); },
-                     [](const screen_text& t) { return t.lines[5].rfind(prompt_start, 0) == 0; }};
-  // Start-up: the median of three starts of each, taken in turn, so that neither gains
-  // from caches the other warmed.
-  figures b, c;
-  std::vector<double> bare_starts, calculator_starts;
-  for (int round = 0; round < 3; ++round)
-    for (subject* s : {&bare, &calculator}) {
-      pid_t pid = -1;
-      unsigned long window = 0;
-      double ms = start_until_lit(display, *s, &pid, &window);
-      if (pid > 0) wait_exit_status(pid, 1);
-      if (window) x_wait_window_gone(display, window, 5000);  // never found again by the next start
-      if (ms >= 0) (s == &bare ? bare_starts : calculator_starts).push_back(ms);
-    }
-  b.startup_ms = percentile(bare_starts, 0.5);
-  c.startup_ms = percentile(calculator_starts, 0.5);
+                     [](const screen_text& t) { return t.lines[5].rfind(prompt_start, 0) == 0; }, no_bus};
+  subject with_bus = calculator;
+  with_bus.io.set_env = {"DBUS_SESSION_BUS_ADDRESS=" + bus_address, runtime_setting};
+  with_bus.io.unset_env = {"AT_SPI_BUS_ADDRESS", "NO_AT_BRIDGE"};
+  figures b, c, a;
+  if (bus > 0) startups(display, {&with_bus});  // launches the accessibility bus; not counted
+  std::vector<const subject*> subjects = {&bare, &calculator};
+  if (bus > 0) subjects.push_back(&with_bus);
+  std::vector<double> medians = startups(display, subjects);
+  b.startup_ms = medians[0];
+  c.startup_ms = medians[1];
   measure(display, server, bare, b);
   measure(display, server, calculator, c);
+  if (bus > 0) {
+    a.startup_ms = medians[2];
+    measure(display, server, with_bus, a);
+    kill(bus, SIGTERM);  // the accessibility bus and its registry leave with it
+    wait_exit_status(bus, 5000);
+  }
+  if (runtime_dir) std::filesystem::remove_all(runtime_dir);
   XCloseDisplay(display);
   kill(server, SIGTERM);
   wait_exit_status(server, 5000);
@@ -256,6 +326,14 @@ int main() {
   print_line("CPU waiting for a key: together (%)", c.program_cpu + c.server_cpu, b.program_cpu + b.server_cpu, "%.2f",
              "target <= 1 %");
   print_line("peak RSS (MB)", c.peak_rss_mb, b.peak_rss_mb, "%.1f", "");
+  print_line("private memory (MB)", c.private_mb, b.private_mb, "%.1f", "");
+  std::printf("The calculator with an accessibility bus, beside itself without one:\n");
+  std::printf("  %-40s %12s %12s %10s\n", "figure", "with a bus", "without", "ratio");
+  print_line("start-up to first lit text (ms)", a.startup_ms, c.startup_ms, "%.1f", "target <= 1.1 x");
+  print_line("key -> pixel at INPUT, median (ms)", a.key_median_ms, c.key_median_ms, "%.2f", "");
+  print_line("CPU waiting for a key: program (%)", a.program_cpu, c.program_cpu, "%.2f", "");
+  print_line("peak RSS (MB)", a.peak_rss_mb, c.peak_rss_mb, "%.1f", "target <= 3 MB more");
+  print_line("private memory (MB)", a.private_mb, c.private_mb, "%.1f", "");
   if (c.keys_missed || b.keys_missed)
     std::printf("  keys whose echo never showed within 2 s: brightness %d, bare window %d\n", c.keys_missed,
                 b.keys_missed);

@@ -5,10 +5,13 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config python3
   freeglut3-dev libglew-dev libglu1-mesa-dev libgl-dev libx11-dev libxtst-dev libxext-dev
+  libatk-bridge2.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev
   xvfb xauth x11-utils xclip
+  at-spi2-core dbus
   console-data gzip
   desktop-file-utils appstream-util groff-base dpkg-dev lintian
+  librsvg2-bin libxml2-utils libpng-dev
 )
 
 # make fuzz alone needs clang and its libFuzzer runtime.

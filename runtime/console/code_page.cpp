@@ -63,6 +63,8 @@ const std::vector<reverse_entry>& reverse_table() {
   return *table;
 }
 
+}  // namespace
+
 void append_utf8(std::string* out, char32_t cp) {
   if (cp < 0x80) {
     out->push_back(char(cp));
@@ -80,8 +82,6 @@ void append_utf8(std::string* out, char32_t cp) {
     out->push_back(char(0x80 | (cp & 0x3F)));
   }
 }
-
-}  // namespace
 
 int32_t code_page_437_from_unicode(char32_t code_point) {
   if (code_point >= 0x20 && code_point < 0x7F) return int32_t(code_point);

@@ -14,6 +14,9 @@ extern const char32_t code_page_437[256];
 // can produce are given: printable ASCII and 128 to 255, never the control range.
 int32_t code_page_437_from_unicode(char32_t code_point);
 
+// Appends one code point to UTF-8 text.
+void append_utf8(std::string* out, char32_t code_point);
+
 // The text of `count` code page 437 codes as UTF-8.
 std::string code_page_437_to_utf8(const uint8_t* codes, size_t count);
 

@@ -72,10 +72,16 @@ void set_window_identity(Display* display, unsigned long window) {
                   reinterpret_cast<unsigned char*>(icon.data()), static_cast<int>(icon.size()));
 }
 
+const char* desktop_program_name() { return class_instance; }
+
+std::string desktop_title_text(const char* title) {
+  std::string text = title ? title : "";
+  return valid_utf8(text) ? text : latin1_to_utf8(text);
+}
+
 void set_window_utf8_title(Display* display, unsigned long window, const char* title) {
   if (!display || !window) return;
-  std::string text = title ? title : "";
-  if (!valid_utf8(text)) text = latin1_to_utf8(text);
+  std::string text = desktop_title_text(title);
   XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False),
                   XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 typedef struct _XDisplay Display;
 
@@ -15,7 +16,13 @@ extern const size_t window_icon_cardinal_count;
 // Call before the window is first mapped: window managers read these when it appears.
 void set_window_identity(Display* display, unsigned long window);
 
-// Sets _NET_WM_NAME to the title as UTF-8, so that window managers that prefer it over
-// WM_NAME show the same text. Titles that are not valid UTF-8 are read as Latin-1, the
-// way WM_NAME's STRING type reads them.
+// The program's name on the desktop: its window class instance, and its name to screen readers.
+const char* desktop_program_name();
+
+// A title as UTF-8: titles that are not valid UTF-8 are read as Latin-1, the way WM_NAME's
+// STRING type reads them.
+std::string desktop_title_text(const char* title);
+
+// Sets _NET_WM_NAME to the title as UTF-8 (desktop_title_text), so that window managers
+// that prefer it over WM_NAME show the same text.
 void set_window_utf8_title(Display* display, unsigned long window, const char* title);

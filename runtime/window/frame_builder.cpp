@@ -8,6 +8,7 @@
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/shared_words.h"
+#include "runtime/window/accessibility_thread.h"
 #include "runtime/window/message_box.h"
 #include "runtime/window/frame_builder.h"
 #include "runtime/window/window.h"
@@ -383,6 +384,8 @@ void build_text_frame() {
   paint_changes(slot, now);
 
   keep_cells(slot, current_cells, now.columns, now.rows, now.glyph);
+  accessibility_publish_page(current_cells, now.columns, now.rows, now.cursor_x, now.cursor_y, now.glyph.width,
+                             now.glyph.height);
   previous_blink_phase = now.phase;
   previous_cursor_phase = now.phase;
   previous_cursor_x = now.cursor_x;

@@ -25,6 +25,7 @@
 #include "runtime/console/fonts.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
+#include "runtime/window/accessibility_thread.h"
 #include "runtime/window/desktop_identity.h"
 #include "runtime/window/display_scale.h"
 
@@ -58,6 +59,8 @@ struct box_state : dialog_box {
   Window focus_before = 0;                // who had the keyboard focus before the box, 0 none
   Atom wm_protocols = 0, wm_delete = 0;
   int scale = 1;                          // window pixels per glyph pixel, as the program's window
+  int x = 0, y = 0;                       // where the box was put on the screen
+  int32_t reader_id = 0;                  // the box as screen readers know it (accessibility_alert_opened)
   int cell_w() const { return cell_width * scale; }  // a cell in window pixels
   int cell_h() const { return cell_height * scale; }
 };
@@ -209,10 +212,10 @@ bool open_box(box_state& box, const char* title, const char* message, bool yes_n
   attributes.border_pixel = 0;
   attributes.event_mask =
       ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask | FocusChangeMask;
-  int x = std::max(0, (DisplayWidth(d, screen) - width) / 2);
-  int y = std::max(0, (DisplayHeight(d, screen) - height) / 2);
-  box.window = XCreateWindow(d, RootWindow(d, screen), x, y, width, height, 0, box.depth, InputOutput, box.visual,
-                             CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
+  box.x = std::max(0, (DisplayWidth(d, screen) - width) / 2);
+  box.y = std::max(0, (DisplayHeight(d, screen) - height) / 2);
+  box.window = XCreateWindow(d, RootWindow(d, screen), box.x, box.y, width, height, 0, box.depth, InputOutput,
+                             box.visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
   if (!box.window) return false;
   set_titles_and_hints(box, title);
 
@@ -318,6 +321,7 @@ int on_key(box_state& box, XKeyEvent& key) {
   }
   int answer = dialog_box_key(&box, action);
   if (answer < 0) {
+    accessibility_alert_focus(box.reader_id, box.focused);
     render(box);
     present(box);
   }
@@ -412,7 +416,10 @@ int message_box(const char* title, const char* message, const char* dialog_type,
   install_error_hook(box.display);
   int answer = 0;
   if (open_box(box, title, message, yes_no, default_button)) {
+    box.reader_id = accessibility_alert_opened(title, box.lines, box.labels, box.focused, box.x, box.y,
+                                               box.cols * box.cell_w(), box.rows * box.cell_h());
     answer = run_box(box);
+    accessibility_alert_closed(box.reader_id);
   } else {
     std::fprintf(stderr, "%s: %s\n", title, message);
     std::fflush(stderr);

@@ -12,6 +12,7 @@
 
 #include "runtime/ground/shared_words.h"
 #include "runtime/window/message_box.h"
+#include "runtime/window/window_accessibility.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/frame_presenter.h"
@@ -142,6 +143,8 @@ void create_window(int argc, char** argv) {
   glutCloseFunc(window_close_requested);
   intercept_close_button();
   selection_install(toolkit_display, glXGetCurrentDrawable());
+  // Screen readers come last: their bridge opens a connection of its own to the display.
+  window_accessibility_open(toolkit_display, glXGetCurrentDrawable());
 }
 
 void prepare_window(int argc, char** argv) {
@@ -199,6 +202,7 @@ void window_idle() {
     window_metrics_stale();
   }
   drain_requests();
+  window_accessibility_pass();
   selection_serve();
   if (handshake_answer(exclusive_access)) handshake_hold(exclusive_access);
   // The display callback runs before the next idle pass: do not wait then.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "runtime/console/code_page.h"
 #include "support/calculator_screens.h"
 #include "support/message_box_reader.h"
+#include "support/reference_curve.h"
 #include "support/window_fixture.h"
 #include "support/x_selection.h"
 
@@ -36,47 +38,6 @@ std::string screen_codes(const std::string& utf8) {
 // Pixel centre of a text cell in the plain 640 x 400 window.
 int cell_x(int column) { return column * 8 + 4; }
 int cell_y(int row) { return row * 16 + 8; }
-
-// The expected answer, worked out here from the table text alone.
-struct segment {
-  double from, to, c[4];
-};
-
-std::vector<segment> parse_table() {
-  std::vector<double> items;
-  const char* p = segment_data;
-  const char* end = segment_data + segment_data_length;
-  while (p < end) {
-    char* stop = nullptr;
-    items.push_back(std::strtod(p, &stop));
-    p = stop + 1;  // the comma after each item
-  }
-  std::vector<segment> table;
-  for (size_t k = 0; k + 5 < items.size(); k += 6) {
-    table.push_back({items[k], items[k + 1], {items[k + 2], items[k + 3], items[k + 4], items[k + 5]}});
-  }
-  return table;
-}
-
-// Index of the first segment whose closed range holds l, or -1.
-int expected_segment(double l) {
-  std::vector<segment> table = parse_table();
-  for (size_t k = 0; k < table.size(); ++k) {
-    if (table[k].from <= l && table[k].to >= l) return static_cast<int>(k);
-  }
-  return -1;
-}
-
-double expected_brightness(double l) {
-  int k = expected_segment(l);
-  if (k < 0) return 0.0;
-  const segment s = parse_table()[k];
-  // The stated order of evaluation, each step rounded to DOUBLE.
-  double y = s.c[0];
-  y = l * s.c[1] + y;
-  y = l * (s.c[2] * l) + y;
-  return l * ((s.c[3] * l) * l) + y;
-}
 
 // BASIC's DOUBLE print form for the values the calculator shows (|r| between 0.001 and 10^6):
 // 16 significant digits, 15 when the 16th would be a 9, no leading zero, a space for r >= 0.
@@ -225,6 +186,7 @@ INSTANTIATE_TEST_SUITE_P(Scales, calculator_displays,
 struct answer_case {
   const char* typed;
   double wavelength;
+  bool ask_curve_tool = false;  // brightness-curve must print the same answer for the same text
 };
 
 class calculator_answers : public calculator, public ::testing::WithParamInterface<answer_case> {};
@@ -233,6 +195,11 @@ TEST_P(calculator_answers, ResultLineMatchesTheTable) {
   const answer_case& c = GetParam();
   answer(c.typed);
   EXPECT_EQ(trimmed(screen.lines[7]), expected_result_line(c.wavelength)) << "typed " << c.typed;
+  if (c.ask_curve_tool) {
+    char cut[32];  // the calculator's answer with the tool's three decimals
+    std::snprintf(cut, sizeof cut, "%.3f", std::strtod(screen.lines[7].c_str() + std::strlen(result_label), nullptr));
+    EXPECT_EQ(run_program(BRIGHTNESS_CURVE_EXE, {c.typed}).out, std::string(c.typed) + "\t" + cut + "\n");
+  }
   EXPECT_EQ(trimmed(screen.lines[9]), farewell);
   press_key_and_expect_exit();
 }
@@ -240,8 +207,8 @@ TEST_P(calculator_answers, ResultLineMatchesTheTable) {
 INSTANTIATE_TEST_SUITE_P(
     Wavelengths, calculator_answers,
     ::testing::Values(answer_case{"380", 380}, answer_case{"385", 385}, answer_case{"780", 780},
-                      answer_case{"450.5", 450.5}, answer_case{"489.3", 489.3}, answer_case{"600", 600},
-                      answer_case{"700.25", 700.25}, answer_case{"379.999", 379.999},
+                      answer_case{"450.5", 450.5, true}, answer_case{"489.3", 489.3, true},
+                      answer_case{"600", 600}, answer_case{"700.25", 700.25, true}, answer_case{"379.999", 379.999},
                       answer_case{"780.001", 780.001}, answer_case{"abc", 0}, answer_case{"", 0}));
 
 TEST(calculator_expectations, BoundaryUsesTheLowerSegmentAndOutsideIsZero) {

@@ -20,6 +20,9 @@ namespace {
 // What an install puts in place, relative to the prefix.
 const char* const installed_files[] = {
     "bin/brightness",
+    "bin/brightness-curve",
+    "share/man/man1/brightness-curve.1.gz",
+    "share/bash-completion/completions/brightness-curve",
     "share/applications/brightness.desktop",
     "share/metainfo/brightness.metainfo.xml",
     "share/icons/hicolor/scalable/apps/brightness.svg",
@@ -144,6 +147,7 @@ TEST_F(installed, RunsFromATemporaryPrefix) {
   ASSERT_EQ(install.status, 0) << install.output;
   for (const char* file : installed_files) EXPECT_TRUE(exists(prefix + "/" + file)) << file;
   run_installed(prefix + "/bin/brightness");
+  EXPECT_EQ(run_program(prefix + "/bin/brightness-curve", {"550"}).out, "550\t84.120\n");
   shell("rm -rf '" + prefix + "'");
 }
 
@@ -173,6 +177,7 @@ TEST_F(installed, DebianPackageHasItsFilesAndDependsPassesLintianAndRuns) {
   command_result unpack = shell("dpkg-deb -x " DEB_PACKAGE_FILE " '" + root + "'");
   ASSERT_EQ(unpack.status, 0) << unpack.output;
   run_installed(root + "/usr/bin/brightness");
+  EXPECT_EQ(run_program(root + "/usr/bin/brightness-curve", {"550"}).out, "550\t84.120\n");
   shell("rm -rf '" + root + "'");
 }
 

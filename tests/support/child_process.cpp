@@ -105,6 +105,18 @@ int wait_exit_status(pid_t pid, int timeout_ms) {
 
 int last_exit_signal() { return last_signal.load(); }
 
+program_run run_program(const std::string& path, const std::vector<std::string>& args, const std::string& input,
+                        program_io io) {
+  io.stdin_path = temp_path("stdin");
+  io.stdout_path = temp_path("stdout");
+  io.stderr_path = temp_path("stderr");
+  std::ofstream(io.stdin_path, std::ios::binary) << input;
+  program_run run{wait_exit_status(start_program(path, args, io), 120000), read_file(io.stdout_path),
+                  read_file(io.stderr_path)};
+  for (const std::string* file : {&io.stdin_path, &io.stdout_path, &io.stderr_path}) std::remove(file->c_str());
+  return run;
+}
+
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;

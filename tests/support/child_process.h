@@ -31,6 +31,15 @@ pid_t start_program(const std::string& path, const std::vector<std::string>& arg
 int wait_exit_status(pid_t pid, int timeout_ms);
 int last_exit_signal();  // signal number of the last wait that returned -2
 
+// A program run to its end: its exit status (as wait_exit_status) and what it printed.
+struct program_run {
+  int status;
+  std::string out, err;
+};
+// Runs `path` with `input` as its standard input, its output streams caught in files.
+program_run run_program(const std::string& path, const std::vector<std::string>& args, const std::string& input = "",
+                        program_io io = {});
+
 // Whole contents of a file ("" when it cannot be read).
 std::string read_file(const std::string& path);
 // A fresh path under the test's temporary directory (the file itself is not created).
