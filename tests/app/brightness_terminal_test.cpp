@@ -142,6 +142,21 @@ TEST_P(calculator_terminal_signals, SignalRestoresTheTerminal) {
 
 INSTANTIATE_TEST_SUITE_P(EndingSignals, calculator_terminal_signals, ::testing::Values(SIGTERM, SIGHUP));
 
+// A fatal error shows its box, with OK alone, and ends the process from the thread that
+// raised it: the terminal is given back on that way out too.
+TEST(terminal_fatal_error, BoxThenTheTerminalBack) {
+  terminal_session session;
+  termios before = session.modes();
+  ASSERT_TRUE(session.start(std::string(TEST_PROGRAM_DIR) + "/lifecycle_error", {"11"}));
+  ASSERT_TRUE(session.wait_until([](const screen_text& s) {
+    return s.find_row("Critical Error") >= 0 && s.find_row("Division by zero") >= 0 && s.find_row(" OK ") >= 0;
+  })) << session.screen.text();
+  session.type("\r");
+  EXPECT_EQ(session.exit_status(), 0);
+  EXPECT_FALSE(session.alternate_screen());
+  EXPECT_TRUE(same_modes(session.modes(), before));
+}
+
 // A terminal smaller than the screen gets a one-line notice; back to size, the page shows again.
 TEST_F(calculator_terminal, SmallTerminalShowsANoticeUntilResized) {
   session.resize(60, 20);
