@@ -19,9 +19,9 @@
 #include "runtime/values/number_text.h"
 #include "runtime/values/static_arena.h"
 #include "runtime/values/strings.h"
-#include "runtime/window/window.h"
 #include "runtime/top/error_handling.h"
 #include "runtime/top/chain.h"
+#include "runtime/top/front_end.h"
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
 #include "runtime/ground/program_settings.h"
@@ -217,7 +217,7 @@ void brightness_program() {
   allocate_variables();
   if (error_handler_jump) {  // the program has no error handler to continue at
     error_handler_jump = 0;
-    exit_process(exit_status_no_handler);
+    end_process(exit_status_no_handler);
   }
   chain_handover();
 
@@ -244,12 +244,16 @@ const char* const help_text =
     "Open a window that asks for a light wavelength in nanometres and shows the relative\n"
     "brightness of the full colour of that wavelength (380 to 780 nm), rounded down to three\n"
     "decimals. The window's texts are in German. For tables and plots of the same curve, see\n"
-    "brightness-curve(1).\n"
+    "brightness-curve(1). Without an X display, started from a terminal, it shows the same\n"
+    "screen in that terminal.\n"
     "\n"
+    "      --tty      show the screen in this terminal, whatever the display\n"
+    "      --window   show the screen in a window, even without a display\n"
     "      --help     display this help and exit\n"
     "      --version  output version information and exit\n"
     "\n"
-    "Exit status: 0 when the program ends; 1 when no X display with OpenGL could be opened.\n";
+    "Exit status: 0 when the program ends; 1 when neither an X display with OpenGL nor a\n"
+    "terminal could be used.\n";
 
 }  // namespace
 

@@ -17,15 +17,23 @@ import subprocess
 import sys
 
 # Lowest first; app/ sits above every runtime layer. Each layer is a static library of
-# the same name, built from runtime/<layer>/ (plus generated sources of its own).
-LAYERS = ["ground", "values", "console", "window", "top"]
+# the same name, built from runtime/<layer>/ (plus generated sources of its own). The two
+# front-ends share a rank: both stand on console, top uses both, and neither may reach the
+# other.
+LAYERS = ["ground", "values", "console", "window", "terminal", "top"]
+RANKS = {"ground": 0, "values": 1, "console": 2, "window": 3, "terminal": 3, "top": 4}
 # Insides of a piece, and the runtime files that may include them (by path prefix).
 INTERNAL = {"runtime/values/string_storage.h": "runtime/values/string"}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/(?:([a-z_]+)/)?[^"]*"')
 
 
 def rank(folder):
-    return LAYERS.index(folder) if folder in LAYERS else None
+    return RANKS.get(folder)
+
+
+def reaches_up(own, target):
+    """A layer may use its own layer and lower ones, never a higher one nor a peer."""
+    return rank(target) > rank(own) or (rank(target) == rank(own) and target != own)
 
 
 def include_offences(root):
@@ -51,7 +59,7 @@ def include_offences(root):
                         continue
                     top, folder_below = match.groups()
                     target = rank(folder_below) if top == "runtime" else None
-                    if target is None or target > own:
+                    if target is None or reaches_up(folder, folder_below):
                         found.append(f"runtime/{folder}/{name}:{number}: {line.strip()}")
                     header = line.split('"')[1]
                     if header in INTERNAL and not f"runtime/{folder}/{name}".startswith(INTERNAL[header]):
@@ -104,7 +112,7 @@ def link_offences(build):
     found = []
     for name, targets in sorted(edges.items()):
         for target, symbol in sorted(targets.items()):
-            if rank(objects[target][0]) > rank(objects[name][0]):
+            if reaches_up(objects[name][0], objects[target][0]):
                 found.append(f"call up: {name} -> {target} ({demangle(symbol)})")
     # Circles: strongly connected groups of more than one object (Tarjan).
     index, low, stack, on_stack, groups = {}, {}, [], set(), []
@@ -149,7 +157,8 @@ def main():
     for line in found:
         print(line)
     if found:
-        print(f"{len(found)} include(s) against the layer order {' < '.join(LAYERS)} or into another piece's insides")
+        print(f"{len(found)} include(s) against the layer order ground < values < console < window, terminal < top"
+              " or into another piece's insides")
     calls = link_offences(sys.argv[2]) if len(sys.argv) > 2 else []
     for line in calls:
         print(line)

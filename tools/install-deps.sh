@@ -13,10 +13,10 @@ groups[build]="build-essential cmake pkg-config
   console-data gzip"
 # GoogleTest, XTest and Xvfb with the X clients the window tests drive or stand beside (xclip
 # for the selections, setxkbmap for keyboard layouts, openbox as a window manager, the
-# accessibility bus with D-Bus for the screen-reader test); the
-# validators of the installed files; the package and lintian for the install test; the
-# plot's checkers; python3 for the layer check.
-groups[test]="python3 libgtest-dev libgmock-dev libxtst-dev
+# accessibility bus with D-Bus for the screen-reader test); libvterm to read the terminal
+# front-end's screen back; the validators of the installed files; the package and lintian
+# for the install test; the plot's checkers; python3 for the layer check.
+groups[test]="python3 libgtest-dev libgmock-dev libxtst-dev libvterm-dev
   xvfb xauth x11-utils x11-xkb-utils xclip openbox at-spi2-core dbus
   desktop-file-utils appstream-util groff-base dpkg-dev lintian
   librsvg2-bin libxml2-utils libpng-dev"

@@ -173,7 +173,7 @@ void type_byte(uint8_t byte) {
 void finish(uint8_t line_end, uint8_t saved_cursor_visible, int32_t saved_auto_display, int32_t saved_read_source) {
   if (line_end == 1 && !editor.console) print_text(string_from_text_len("", 0), 1);
   write_target->cursor_visible = saved_cursor_visible;
-  screen_changed(write_target);  // the cursor's look changed: the frame thread sleeps until told
+  screen_changed(write_target);  // the cursor's look changed: whoever draws the page sleeps until told
   image_free(editor.input_snapshot, 1);
   image_free(editor.input_canvas, 1);
   if (saved_auto_display == display_manual) {
@@ -215,7 +215,7 @@ void input_statement(int32_t count, uint8_t line_end) {
   if (editor.whole_line) input_dest_types[1] = input_type_whole_line;
   uint8_t saved_cursor_visible = write_target->cursor_visible;
   write_target->cursor_visible = 1;
-  screen_changed(write_target);
+  screen_changed(write_target);  // the cursor's look changed: whoever draws the page sleeps until told
   for (int32_t f = 1; f <= count; ++f) clear_destination(input_dest_types[f], input_dest_ptrs[f]);
 
   editor.line.length = 0;

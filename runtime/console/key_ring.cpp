@@ -11,7 +11,7 @@
 #include "runtime/values/strings.h"
 
 // The ring has one writer per offset byte: the tail moves only under the backlog's mutex
-// (the window thread putting a key, or the reader moving waiting keys in), the head only
+// (the window or terminal key thread putting a key, or the reader moving waiting keys in), the head only
 // on the program thread. Each side loads the other's byte with acquire and publishes its
 // own with release, so the slot bytes written before a store are seen after the load.
 namespace {
@@ -19,7 +19,7 @@ namespace {
 // Keys that came while the ring was full, oldest first. A burst of key events reaches
 // the callbacks faster than any reader takes keys, so instead of dropping them the
 // keys wait here and move into the ring as the reader frees it. Made once, never freed:
-// the window thread may take keys while exit runs.
+// the window or terminal key thread may take keys while exit runs.
 struct key_backlog_state {
   std::mutex mutex;                    // guards the rest, and every move of the ring's tail
   uint8_t keys[key_backlog_capacity][2];  // character, scan code

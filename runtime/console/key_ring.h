@@ -18,11 +18,13 @@ constexpr uint8_t bios_key_first = 30;       // slot offsets run 30, 32, ..., 60
 constexpr uint8_t bios_key_last = 60;
 static_assert(bios_data_area + bios_key_first == bios_key_buffer, "the first slot offset names the ring's start");
 constexpr int32_t key_backlog_capacity = 4096;  // keys that may wait beyond a full ring
-// Window thread: appends a key. When the ring is full the key waits in a backlog and moves
-// into the ring as the reader takes keys; false only when the backlog is full too (lost).
+// Window thread (or the terminal's key thread): appends a key. When the ring is full the
+// key waits in a backlog and moves into the ring as the reader takes keys; false only when
+// the backlog is full too (lost).
 bool bios_key_put(uint8_t character, uint8_t scan);
-// Window thread: bios_key_put for a key that belongs to the time of clear count `mark`
-// (a paste's keys belong to its click): dropped (false) when the ring was cleared since.
+// Window thread (or the terminal's key thread): bios_key_put for a key that belongs to the
+// time of clear count `mark` (a paste's keys belong to its click): dropped (false) when
+// the ring was cleared since.
 bool bios_key_put_unless_cleared(uint8_t character, uint8_t scan, uint32_t mark);
 // Program thread: takes the next key from the ring: a character 0-255, or an extended
 // key's code (scan code x 256); -1 when no key waits.

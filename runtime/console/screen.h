@@ -82,6 +82,11 @@ constexpr int32_t frame_side_limit = 8192;
 // (or `image` is null: the screen itself changed) the frame thread builds a frame at once
 // instead of at its next pass. Calls while a change is already pending cost two loads.
 void screen_changed(const screen_image* image);
+// Set by a front-end that can show a change at once on the thread that made it (the
+// terminal, whose painter would otherwise need a wake-up of its own): screen_changed calls
+// it when the visual page changed and no change was pending yet, and leaves nothing
+// pending when it returns true. Null: every change waits for the frame thread.
+extern bool (*show_screen_change_now)();
 
 // Image table.
 screen_image* image_at(int32_t index);  // null unless a live image

@@ -12,6 +12,8 @@
 // shutdown (the BIOS tick and the retrace flags are computed when read: emulated_clock.h);
 // the event timer thread (T) fires BASIC timers. The frame builder runs on F, or on P when
 // the program asks for a frame itself; a mutex keeps the two apart.
+// In a terminal neither W nor F runs: the main thread reads the terminal's keys where W
+// would, and the terminal's painter draws the page and leads the shutdown where F would.
 //
 // Every word below is an atomic, so reading on one thread what another wrote is never a
 // data race. Unless a comment says otherwise a word orders nothing but itself: what it
@@ -27,7 +29,7 @@ struct screen_image;
 
 // ---- The program's life ----
 
-extern std::atomic<uint8_t> close_requested;  // P (END, the error dialog's No, break), bumping screen_change_signal → F, which then leads the shutdown; 0/1
+extern std::atomic<uint8_t> close_requested;  // P (END, the error dialog's No, break), bumping screen_change_signal → F (in a terminal its painter), which then leads the shutdown; 0/1
 extern std::atomic<uint8_t> stop_all;         // F when shutdown begins (stop_all_threads) → P's waits park, T ends; 0/1
 extern std::atomic<uint32_t> threads_done;    // P and T each set their bit as they stop (mark_thread_done) → F waits for both
 constexpr uint32_t program_thread_parked = 1;
@@ -48,7 +50,7 @@ extern handshake timer_table_state;            // P asks before it grows the tab
 
 extern std::atomic<int32_t> window_ready;       // W, once the window and its callbacks exist → P (requests wait for it); 0/1
 extern std::atomic<int32_t> screen_hidden;      // P (start hidden, show and hide; showing bumps screen_change_signal) → W (make the window later), F, the builder; 0/1
-extern std::atomic<int32_t> exit_request_bits;  // W: bit 0 close button, bit 1 break; bumps screen_change_signal → F leaves its loop unless trapped
+extern std::atomic<int32_t> exit_request_bits;  // W: bit 0 close button; in a terminal its key thread: bit 1 break (Ctrl+C); bumps screen_change_signal → F (the painter) leaves its loop unless trapped
 extern std::atomic<int32_t> exit_trapped;       // P: the program handles exit requests itself; END clears it and bumps screen_change_signal → F
 extern handshake exclusive_access;              // P asks W to stand still for a moment (request_exclusive); W answers in its idle pass
 extern std::atomic<const char*> window_title;   // P (the program's title; copies are never freed) → W; null: "Untitled"
@@ -67,7 +69,7 @@ enum display_mode : int32_t {
 };
 extern std::atomic<int32_t> auto_display;       // P (INPUT, END, display statements): a display_mode, bumping screen_change_signal → F, the builder, which answers display_one_frame
 extern std::atomic<int32_t> screen_change_pending;  // P's statements set 1 on a change of the visual page → the builder clears it when it looks
-extern wake_signal& screen_change_signal;       // any thread with news for F: P with screen_change_pending and the words that say so here → F sleeps on it between frames (W too while it waits to make a hidden window); never freed
+extern wake_signal& screen_change_signal;       // any thread with news for F: P with screen_change_pending and the words that say so here → F sleeps on it between frames (W too while it waits to make a hidden window; in a terminal the painter); never freed
 extern std::atomic<int32_t> previous_frame_valid;  // P (new geometry) and W (Alt+Enter) set 0, then note a screen change → the builder paints in full, then sets 1
 extern std::atomic<int32_t> blink_enabled;      // P (no writer in this program), noting a screen change → the builder: 1, attribute bit 7 blinks
 extern std::atomic<int32_t> frame_counter;      // F, from the clock before each frame it offers (frame_count_at: one offer per 32 ms) → the builder; bit 3 is the blink phase

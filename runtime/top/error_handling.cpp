@@ -12,8 +12,7 @@
 #include "runtime/ground/threads.h"
 #include "runtime/ground/process_exit.h"
 #include "runtime/ground/event_traps.h"
-#include "runtime/window/window.h"
-#include "runtime/window/message_box.h"
+#include "runtime/top/front_end.h"
 
 // Bits of `passed`: which optional arguments the program gave.
 constexpr int32_t passed_number = 1;   // _ERRORMESSAGE$'s error number
@@ -64,8 +63,8 @@ void line_event_check(int32_t line, int32_t include_line, const char* include_fi
 }
 
 void report_fatal_error(const char* message, const char* title) {
-  show_error_box(message, title, "ok");
-  exit_process(exit_status_orderly);
+  front_end_error_box(message, title, "ok");
+  end_process(exit_status_orderly);
 }
 
 void report_pending_error() {
@@ -79,19 +78,19 @@ void report_pending_error() {
     // The routine's prologue continues at its handler; one without a handler ends
     // the process with 99 itself. Returning here means it had nowhere to go.
     if (main_routine) main_routine();
-    exit_process(exit_status_no_handler);
+    end_process(exit_status_no_handler);
   }
   const char* name = refresh_program_title();
   uint32_t line = error_include_line ? static_cast<uint32_t>(error_include_line) : static_cast<uint32_t>(error_line);
   const char* location = error_include_line ? (error_include_file ? error_include_file : "") : "main module";
   char* message = nullptr;
   char* title = nullptr;
-  if (!compose_error_dialog(number, line, location, name, &message, &title)) exit_process(exit_status_orderly);
+  if (!compose_error_dialog(number, line, location, name, &message, &title)) end_process(exit_status_orderly);
   if (critical) {
-    show_error_box(message, title, "ok");
-    exit_process(exit_status_orderly);
+    front_end_error_box(message, title, "ok");
+    end_process(exit_status_orderly);
   }
-  int answer = show_error_box(message, title, "yesno");
+  int answer = front_end_error_box(message, title, "yesno");
   std::free(message);
   std::free(title);
   if (answer == 1) {
@@ -99,7 +98,7 @@ void report_pending_error() {
     return;
   }
   close_requested = 1;
-  wake_all(screen_change_signal);
+  front_end_program_closing();
   park_program_thread();
 }
 

@@ -7,8 +7,8 @@
 #include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
-#include "runtime/window/keyboard.h"
-#include "runtime/window/window.h"
+#include "runtime/console/key_ring.h"
+#include "runtime/top/front_end.h"
 #include "runtime/ground/program_settings.h"
 #include "runtime/ground/sleeping.h"
 #include "runtime/ground/threads.h"
@@ -46,6 +46,6 @@ void end_program() {
     std::getchar();
   }
   close_requested = 1;
-  wake_all(screen_change_signal);
+  front_end_program_closing();
   park_program_thread();
 }

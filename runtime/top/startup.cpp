@@ -1,13 +1,13 @@
-// Process start-up (keeps the ordered start-up of the window thread and the program thread entry).
+// Process start-up (keeps the ordered start-up of the main thread and the program thread entry).
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
-#include "runtime/window/keyboard.h"
+#include "runtime/console/key_ring.h"
 #include "runtime/window/frame_presenter.h"
-#include "runtime/window/window.h"
 #include "runtime/top/error_handling.h"
+#include "runtime/top/front_end.h"
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
 #include "runtime/ground/program_settings.h"
@@ -28,6 +28,7 @@ void* program_thread_main(void*) {
 
 int runtime_main(int argc, char** argv, program_routine routine) {
   main_routine = routine;
+  choose_front_end(&argc, argv);     // its options are no arguments of the program
   set_fatal_error_reporter(report_fatal_error);
   renderer_reset();                  // drawing state unknown, frame slots free
   if (start_hidden) screen_hidden = 1;
@@ -42,9 +43,9 @@ int runtime_main(int argc, char** argv, program_routine routine) {
   screen_is_default = 1;
   if (has_console) console_page_new();
   input_devices_startup();
-  prepare_window(argc, argv);        // unless hidden, the window exists from here on
+  front_end_prepare(argc, argv);     // the window made (unless hidden), or the terminal taken
   start_thread(program_thread_handle, program_thread_main, nullptr);
   start_thread(event_timer_thread_handle, event_timer_thread_main, nullptr);
   threads_started = 1;
-  run_window_loop(argc, argv);       // frame thread, then the GLUT loop for good
+  front_end_run(argc, argv);         // the window's threads and loop, or the terminal's, for good
 }

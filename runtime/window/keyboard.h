@@ -3,11 +3,9 @@
 #include <cstdint>
 
 #include "runtime/console/key_ring.h"
+#include "runtime/console/keyboard_table.h"
 
 void key_down(int32_t code);
-// The ring entry of character key `code` (0-255) as table column `column` translates it;
-// a row without a scan code gives the character itself; false when the key gives none.
-bool character_key_entry(uint8_t code, int32_t column, uint8_t* character, uint8_t* scan);
 void key_up(int32_t code);
 bool key_is_held(int32_t code);
 void release_held_modifiers();  // the pointer left the window
@@ -24,27 +22,6 @@ extern int32_t allowed_fullscreen_smooth;  // 0 either, 1 only smooth, -1 only n
 
 // 1 key ring, 2 key-hit queue, 3 scan-code queue; passed 0 = all three.
 void clear_key_buffers(int32_t selector, int32_t passed);
-
-// ---- Translation table -------------------------------------------------------------
-// Rows of ten: base code, scan code, then the translation without modifier, with Shift,
-// Ctrl, Alt, and the keypad columns (keypad, two unused, keypad with Shift). A translation
-// of 0 gives no key; one with any of bits 8-15 set is an extended key (character 0, scan
-// code = value / 256); any other value is a character with the row's scan code.
-// Rows 0-255 by character, 256-511 by 256 + extended code / 256, 512-527 by keypad code
-// (100256-100271: digits 0-9, then . / * - + Enter); there the keypad column gives the
-// character, and for the digits and the point the Shift columns give the key's navigation key.
-constexpr int keyboard_table_rows = 528;
-extern const int32_t keyboard_table[keyboard_table_rows][10];
-constexpr int key_column_base = 0;
-constexpr int key_column_scan = 1;
-constexpr int key_column_normal = 2;
-constexpr int key_column_shift = 3;
-constexpr int key_column_ctrl = 4;
-constexpr int key_column_alt = 5;
-constexpr int key_column_keypad = 6;
-constexpr int key_column_keypad_shift = 9;
-
-constexpr int32_t key_insert = 0x5200;  // extended code of Insert: toggles the Insert lock
 
 // Key codes beyond the character and extended range.
 constexpr int32_t key_right_shift = 100303;

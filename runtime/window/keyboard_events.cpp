@@ -147,27 +147,6 @@ void update_shift_state_locked() {
   store_bios_byte(bios_shift_state3, state3);
 }
 
-// The ring entry of the translation `value` of a row: 0 gives no key (false), bits 8-15
-// make an extended key, anything else is a character with the row's scan code.
-bool translation_entry(int32_t value, int32_t row_scan, uint8_t* character, uint8_t* scan) {
-  if (value == 0) return false;
-  bool extended = (value & 0xFF00) != 0;
-  *character = extended ? 0 : static_cast<uint8_t>(value);
-  *scan = static_cast<uint8_t>(extended ? value >> 8 : row_scan);
-  return true;
-}
-
-// Puts the translation `value` of a row into the ring (see translation_entry).
-void deposit_translation(int32_t value, int32_t row_scan) {
-  uint8_t character = 0, scan = 0;
-  if (translation_entry(value, row_scan, &character, &scan)) bios_key_put(character, scan);
-}
-
-void put_character_key(uint8_t code, int32_t column) {
-  uint8_t character = 0, scan = 0;
-  if (character_key_entry(code, column, &character, &scan)) bios_key_put(character, scan);
-}
-
 // Step through windowed, stretched, stretched smooth, square, square smooth, windowed.
 void cycle_fullscreen() {
   static const int32_t cycle[5][2] = {{fullscreen_windowed, 0},
@@ -201,16 +180,6 @@ void cycle_fullscreen() {
 }
 
 }  // namespace
-
-bool character_key_entry(uint8_t code, int32_t column, uint8_t* character, uint8_t* scan) {
-  const int32_t* row = keyboard_table[code];
-  if (row[key_column_scan] == 0) {
-    *character = code;
-    *scan = 0;
-    return true;
-  }
-  return translation_entry(row[column], row[key_column_scan], character, scan);
-}
 
 int32_t glut_key_code(unsigned char key, int modifiers) {
   int32_t code = key;
@@ -291,20 +260,19 @@ void key_down(int32_t code) {
     put_character_key(static_cast<uint8_t>(code), column(false));
   } else if (code >= 256 && code <= 65535) {
     const int32_t* row = keyboard_table[256 + code / 256];
-    if (row[key_column_normal] == 0) {
-      bios_key_put(0, static_cast<uint8_t>(code / 256));
-      return;
+    // A row the table leaves empty puts the bare code, and is no key the BIOS tracks.
+    if (row[key_column_normal] != 0) {
+      scan_append_locked(row[key_column_scan]);
+      if (code == key_insert) {
+        if (!alt && !ctrl && !shift) keyboard.insert_lock = !keyboard.insert_lock;
+        update_shift_state_locked();
+      }
     }
-    scan_append_locked(row[key_column_scan]);
-    if (code == key_insert) {
-      if (!alt && !ctrl && !shift) keyboard.insert_lock = !keyboard.insert_lock;
-      update_shift_state_locked();
-    }
-    deposit_translation(row[column(false)], row[key_column_scan]);
+    put_extended_key(code, column(false));
   } else if (code >= key_keypad_first && code <= key_keypad_last) {
     const int32_t* row = keyboard_table[512 + code - key_keypad_first];
     scan_append_locked(row[key_column_scan]);
-    deposit_translation(row[column(true)], row[key_column_scan]);
+    put_translated_key(row[column(true)], row[key_column_scan]);
   } else if (is_modifier(code)) {
     scan_append_locked(modifier_scan(code));
     update_shift_state_locked();

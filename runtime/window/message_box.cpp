@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include <X11/Xatom.h>
@@ -22,6 +21,7 @@
 #undef min
 #undef max
 
+#include "runtime/console/dialog_box.h"
 #include "runtime/console/fonts.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
@@ -36,11 +36,6 @@ namespace {
 // screen each glyph pixel is a block of the display scale, as in the program's window).
 const int cell_width = 8;
 const int cell_height = 16;
-const int side_margin = 2;   // blank columns left and right of the text
-const int button_width = 8;  // cells per button
-const int button_gap = 2;    // cells between buttons
-const int min_cols = 30;
-const int max_cols = 160;
 
 // Colours as 0xRRGGBB, all taken from the 16 text colours.
 const unsigned long face_color = 0xAAAAAA;    // box background
@@ -49,13 +44,8 @@ const unsigned long button_color = 0xFFFFFF;  // button background
 const unsigned long focus_color = 0x0000AA;   // focused button background
 const unsigned long focus_text = 0xFFFFFF;    // focused button label
 
-struct box_cell {
-  uint8_t code;
-  unsigned long fg, bg;
-};
-
-// Everything one open box keeps.
-struct box_state {
+// Everything one open box keeps: its cells and buttons (dialog_box), and its X window.
+struct box_state : dialog_box {
   Display* display = nullptr;
   Window window = 0;
   Visual* visual = nullptr;
@@ -64,12 +54,6 @@ struct box_state {
   bool own_colormap = false;
   GC gc = nullptr;
   XImage* image = nullptr;
-  int cols = 0, rows = 0;                 // cell grid
-  std::vector<std::string> lines;         // message lines as drawn
-  std::vector<const char*> labels;        // button labels, left to right
-  std::vector<int> answers;               // what each button answers
-  int focused = 0;                        // index into labels
-  int button_row = 0, first_button_col = 0;
   int pressed = -1;                       // button under a held mouse button, -1 none
   bool focus_taken = false;               // the box has asked for the keyboard focus
   Window focus_before = 0;                // who had the keyboard focus before the box, 0 none
@@ -95,27 +79,6 @@ void install_error_hook(Display* display) {
   if (codes) XESetError(display, codes->extension, ignore_box_error);
 }
 
-// Message split at '\n', tabs expanded, carriage returns dropped, long lines wrapped.
-std::vector<std::string> layout_lines(const char* message, int width_limit) {
-  std::vector<std::string> lines(1);
-  for (const char* p = message; *p; ++p) {
-    char c = *p;
-    if (c == '\r') continue;
-    if (c == '\n') {
-      lines.emplace_back();
-      continue;
-    }
-    if (static_cast<int>(lines.back().size()) >= width_limit) lines.emplace_back();
-    if (c == '\t') {
-      do lines.back() += ' ';
-      while (lines.back().size() % 8 && static_cast<int>(lines.back().size()) < width_limit);
-      continue;
-    }
-    lines.back() += c;
-  }
-  return lines;
-}
-
 // Pixel value of an 0xRRGGBB colour in the box's visual.
 unsigned long pixel_of(box_state& box, unsigned long rgb) {
   if (box.visual->c_class == TrueColor || box.visual->c_class == DirectColor) {
@@ -139,31 +102,13 @@ unsigned long pixel_of(box_state& box, unsigned long rgb) {
                              : BlackPixel(box.display, DefaultScreen(box.display));
 }
 
-// The cells of the whole box for the current focus.
-std::vector<box_cell> compose_cells(const box_state& box) {
-  std::vector<box_cell> cells(static_cast<size_t>(box.cols) * box.rows, box_cell{32, text_color, face_color});
-  for (size_t i = 0; i < box.lines.size(); ++i)
-    for (size_t c = 0; c < box.lines[i].size(); ++c)
-      cells[(i + 1) * box.cols + side_margin + c].code = static_cast<uint8_t>(box.lines[i][c]);
-  for (size_t b = 0; b < box.labels.size(); ++b) {
-    bool focused = static_cast<int>(b) == box.focused;
-    int start = box.first_button_col + static_cast<int>(b) * (button_width + button_gap);
-    int label_length = static_cast<int>(std::strlen(box.labels[b]));
-    int label_start = start + (button_width - label_length) / 2;
-    for (int c = start; c < start + button_width; ++c) {
-      box_cell& cell = cells[static_cast<size_t>(box.button_row) * box.cols + c];
-      cell.fg = focused ? focus_text : text_color;
-      cell.bg = focused ? focus_color : button_color;
-      if (c >= label_start && c < label_start + label_length)
-        cell.code = static_cast<uint8_t>(box.labels[b][c - label_start]);
-    }
-  }
-  return cells;
-}
+// Colours of each part of the box (dialog_cell_role), foreground and background.
+const unsigned long role_colors[3][2] = {
+    {text_color, face_color}, {text_color, button_color}, {focus_text, focus_color}};
 
 // Paints the cells into the box's image.
 void render(box_state& box) {
-  std::vector<box_cell> cells = compose_cells(box);
+  std::vector<dialog_cell> cells = dialog_box_cells(box);
   struct pixel_pair {
     unsigned long rgb, pixel;
   };
@@ -177,8 +122,8 @@ void render(box_state& box) {
   };
   for (int row = 0; row < box.rows; ++row)
     for (int col = 0; col < box.cols; ++col) {
-      const box_cell& cell = cells[static_cast<size_t>(row) * box.cols + col];
-      unsigned long fg = lookup(cell.fg), bg = lookup(cell.bg);
+      const dialog_cell& cell = cells[static_cast<size_t>(row) * box.cols + col];
+      unsigned long fg = lookup(role_colors[cell.role][0]), bg = lookup(role_colors[cell.role][1]);
       const uint8_t* glyph = &builtin_glyphs_8x16[cell.code * 128];
       for (int y = 0; y < box.cell_h(); ++y)
         for (int x = 0; x < box.cell_w(); ++x)
@@ -193,22 +138,10 @@ void present(box_state& box) {
   XSync(box.display, False);
 }
 
-void move_focus(box_state& box, int step) {
-  int count = static_cast<int>(box.labels.size());
-  box.focused = ((box.focused + step) % count + count) % count;
-  accessibility_alert_focus(box.reader_id, box.focused);
-  render(box);
-  present(box);
-}
-
 // Button under window pixel (x, y), or -1.
 int button_at(const box_state& box, int x, int y) {
-  if (y / box.cell_h() != box.button_row || y < 0 || x < 0) return -1;
-  int col = x / box.cell_w() - box.first_button_col;
-  if (col < 0) return -1;
-  int index = col / (button_width + button_gap);
-  if (index >= static_cast<int>(box.labels.size()) || col % (button_width + button_gap) >= button_width) return -1;
-  return index;
+  if (y < 0 || x < 0) return -1;
+  return dialog_box_button_at(box, x / box.cell_w(), y / box.cell_h());
 }
 
 // A 24-bit TrueColor visual when the server has one (the usual case), else the default.
@@ -268,33 +201,8 @@ void set_titles_and_hints(box_state& box, const char* title) {
 bool open_box(box_state& box, const char* title, const char* message, bool yes_no, int default_button) {
   Display* d = box.display;
   int screen = DefaultScreen(d);
-  int screen_cols = DisplayWidth(d, screen) / box.cell_w();
-  int screen_rows = DisplayHeight(d, screen) / box.cell_h();
-  int width_limit = std::max(8, std::min(max_cols, screen_cols) - 2 * side_margin);
-
-  box.lines = layout_lines(message, width_limit);
-  // Rows: blank, the lines, blank, buttons, blank. Lines beyond the screen are left out.
-  int max_lines = std::max(1, screen_rows - 4);
-  if (static_cast<int>(box.lines.size()) > max_lines) {
-    box.lines.resize(max_lines);
-    box.lines.back() = "...";
-  }
-  if (yes_no) {
-    box.labels = {"Yes", "No"};
-    box.answers = {1, 0};
-    box.focused = default_button == 0 ? 1 : 0;
-  } else {
-    box.labels = {"OK"};
-    box.answers = {1};
-    box.focused = 0;
-  }
-  int buttons_cols = static_cast<int>(box.labels.size()) * (button_width + button_gap) - button_gap;
-  size_t longest = 0;
-  for (auto& line : box.lines) longest = std::max(longest, line.size());
-  box.cols = std::max({min_cols, static_cast<int>(longest) + 2 * side_margin, buttons_cols + 2 * side_margin});
-  box.rows = static_cast<int>(box.lines.size()) + 4;
-  box.button_row = box.rows - 2;
-  box.first_button_col = (box.cols - buttons_cols) / 2;
+  dialog_box_layout(&box, message, yes_no, default_button, DisplayWidth(d, screen) / box.cell_w(),
+                    DisplayHeight(d, screen) / box.cell_h());
 
   choose_visual(box);
   int width = box.cols * box.cell_w(), height = box.rows * box.cell_h();
@@ -375,39 +283,49 @@ int on_key(box_state& box, XKeyEvent& key) {
   char text[8];
   KeySym keysym = NoSymbol;
   XLookupString(&key, text, sizeof text, &keysym, nullptr);
-  bool yes_no = box.labels.size() == 2;
+  dialog_key action;
   switch (keysym) {
     case XK_Return:
     case XK_KP_Enter:
     case XK_space:
     case XK_KP_Space:
-      return box.answers[box.focused];
+      action = dialog_key_choose;
+      break;
     case XK_y:
     case XK_Y:
-      return 1;
+      action = dialog_key_yes;
+      break;
     case XK_n:
     case XK_N:
     case XK_Escape:
-      return yes_no ? 0 : 1;  // an OK box has only the one answer
+      action = dialog_key_no;
+      break;
     case XK_Tab:
-      move_focus(box, (key.state & ShiftMask) ? -1 : 1);
-      return -1;
+      action = (key.state & ShiftMask) ? dialog_key_previous : dialog_key_next;
+      break;
     case XK_ISO_Left_Tab:
     case XK_Left:
     case XK_Up:
     case XK_KP_Left:
     case XK_KP_Up:
-      move_focus(box, -1);
-      return -1;
+      action = dialog_key_previous;
+      break;
     case XK_Right:
     case XK_Down:
     case XK_KP_Right:
     case XK_KP_Down:
-      move_focus(box, 1);
-      return -1;
+      action = dialog_key_next;
+      break;
     default:
       return -1;
   }
+  int answer = dialog_box_key(&box, action);
+  if (answer < 0) {
+    accessibility_alert_focus(box.reader_id, box.focused);
+    render(box);
+    present(box);
+  }
+  return answer;
 }
 
 // Waits for the box's next event; false when shutdown began first. Xlib may already hold

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "runtime/console/code_page.h"
-#include "runtime/console/print.h"
+#include "runtime/console/pasted_keys.h"
 #include "runtime/window/display_scale.h"
 #include "runtime/window/keyboard.h"
 #include "runtime/window/frame_builder.h"
@@ -140,27 +140,6 @@ std::string latin1_text(const std::string& utf8, bool* complete) {
   return out;
 }
 
-// Pasted text as keys: code page 437 codes, Enter for each line end, Tab for a tab.
-std::vector<uint8_t> paste_keys(const std::vector<char32_t>& text) {
-  std::vector<uint8_t> keys;
-  for (size_t i = 0; i < text.size() && int32_t(keys.size()) < paste_capacity; ++i) {
-    char32_t c = text[i];
-    int32_t code;
-    if (c == '\r') {
-      code = ctrl_return;
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else if (c == '\n') {
-      code = ctrl_return;
-    } else if (c == '\t') {
-      code = ctrl_tab;
-    } else {
-      code = code_page_437_from_unicode(c);
-    }
-    if (code > 0) keys.push_back(uint8_t(code));
-  }
-  return keys;
-}
-
 // True while keys of the last paste may still wait for the program.
 bool paste_still_feeding() {
   if (state.paste_feeding && bios_key_count() + key_backlog_count() == 0) state.paste_feeding = false;
@@ -168,17 +147,9 @@ bool paste_still_feeding() {
 }
 
 void feed_paste(const std::vector<char32_t>& text) {
-  std::vector<uint8_t> keys = paste_keys(text);
-  // A pasted key goes where a typed one goes, as if typed with no modifier held: the
-  // modifiers held while clicking are not meant for the text. The keys were typed at the
-  // click: once the ring is cleared after it (END drops the keys typed before it), the
-  // rest of the paste goes too, however far the program read meanwhile.
-  for (uint8_t key : keys) {
-    uint8_t character = 0, scan = 0;
-    if (character_key_entry(key, key_column_normal, &character, &scan))
-      bios_key_put_unless_cleared(character, scan, state.paste_clears);
-  }
-  state.paste_feeding = !keys.empty();
+  // The modifiers held while clicking are not meant for the text; the keys were typed at
+  // the click, however far the program read meanwhile.
+  state.paste_feeding = put_pasted_keys(text, state.paste_clears);
 }
 
 // ---- offering the selection --------------------------------------------------------------------

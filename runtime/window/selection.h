@@ -5,8 +5,6 @@
 struct software_frame;
 typedef struct _XDisplay Display;
 
-constexpr int32_t paste_capacity = 4096;  // keys one paste may feed at most
-
 // Window thread, once the window exists: takes the selection traffic of `display` for the
 // program's X window `window` (see the event hook in selection.cpp).
 void selection_install(Display* display, unsigned long window);

@@ -15,6 +15,7 @@
 
 #include "app/segment_data.cpp"
 #include "runtime/console/code_page.h"
+#include "support/calculator_screens.h"
 #include "support/clipboard_manager.h"
 #include "support/message_box_reader.h"
 #include "support/reference_curve.h"
@@ -25,9 +26,8 @@
 
 namespace {
 
-const char* const prompt = "   Eingabe der Spektralwellenlaenge: [nm] mit Dezimalpunkt:   ? ";
-const char* const result_label = "   Helligkeit Vollstfarbe: ";
-const char* const farewell = "   Druecke eine Taste um das Programm zu beenden.";
+using namespace calculator_screens;
+
 const char* const latin1_typed = "\u00e4\u00f6\u00fc\u00df\u00b0\u00b5\u00c4";  // äöüß°µÄ
 
 // UTF-8 text as the screen shows it: code page 437 codes, characters without one left out;
@@ -125,14 +125,7 @@ class calculator : public window_fixture {
 };
 
 TEST_F(calculator, PromptScreenShowsBannerAndPrompt) {
-  const std::vector<std::string> expected = {
-      "",
-      " ******* Interpolation Vollstfarbenhelligkeit nach Korlu *******",
-      "",
-      "               Berechnungsbereich 380 nm bis 700 nm",
-      "",
-      trimmed(prompt),
-  };
+  const std::vector<std::string> expected = first_rows();
   for (size_t row = 0; row < expected.size(); ++row) EXPECT_EQ(trimmed(screen.lines[row]), expected[row]) << row;
   for (int row = 6; row < 25; ++row) EXPECT_EQ(trimmed(screen.lines[row]), "") << row;
   // Light grey on black, as a fresh PC text screen.
@@ -179,7 +172,7 @@ TEST_P(calculator_displays, AnswerAtFiveHundredFiftyShowsItsBrightness) {
   EXPECT_EQ(expected_result_line(550), "   Helligkeit Vollstfarbe:  84.12");
   EXPECT_EQ(trimmed(screen.lines[8]), "");
   EXPECT_EQ(trimmed(screen.lines[9]), farewell);
-  EXPECT_EQ(trimmed(screen.lines[24]), "Press any key to continue");
+  EXPECT_EQ(trimmed(screen.lines[24]), end_prompt);
   EXPECT_TRUE(screen.uniform_blocks);
   // Still that size after the frames drawn meanwhile (the size policy keeps it).
   int width = 0, height = 0;

@@ -22,6 +22,21 @@ std::atomic<int> last_signal{0};  // set by wait_exit_status, read by last_exit_
 
 }  // namespace
 
+std::vector<std::string> child_environment(const std::vector<std::string>& set_env,
+                                           const std::vector<std::string>& unset_env) {
+  std::vector<std::string> env_text;
+  for (char** e = environ; *e; ++e) {
+    std::string entry = *e;
+    std::string name = entry.substr(0, entry.find('='));
+    bool drop = false;
+    for (auto& u : unset_env) drop = drop || u == name;
+    for (auto& s : set_env) drop = drop || s.substr(0, s.find('=')) == name;
+    if (!drop) env_text.push_back(entry);
+  }
+  env_text.insert(env_text.end(), set_env.begin(), set_env.end());
+  return env_text;
+}
+
 pid_t start_program(const std::string& path, const std::vector<std::string>& args) {
   return start_program(path, args, program_io{});
 }
@@ -35,16 +50,7 @@ pid_t start_program(const std::string& path, const std::vector<std::string>& arg
   for (auto& a : argv_text) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
-  std::vector<std::string> env_text;
-  for (char** e = environ; *e; ++e) {
-    std::string entry = *e;
-    std::string name = entry.substr(0, entry.find('='));
-    bool drop = false;
-    for (auto& u : io.unset_env) drop = drop || u == name;
-    for (auto& s : io.set_env) drop = drop || s.substr(0, s.find('=')) == name;
-    if (!drop) env_text.push_back(entry);
-  }
-  for (auto& s : io.set_env) env_text.push_back(s);
+  std::vector<std::string> env_text = child_environment(io.set_env, io.unset_env);
   std::vector<char*> envp;
   for (auto& e : env_text) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);

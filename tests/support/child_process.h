@@ -16,6 +16,11 @@ struct program_io {
   std::string working_directory;  // empty: the test's own
 };
 
+// The test's environment without the names in `unset_env` and those `set_env` ("NAME=value")
+// sets, then the `set_env` entries: what a child started with them sees.
+std::vector<std::string> child_environment(const std::vector<std::string>& set_env,
+                                           const std::vector<std::string>& unset_env);
+
 // fork + exec of `path` with argv[0] = path. Returns the child's pid, or -1 (and a test
 // failure) when it cannot be started.
 pid_t start_program(const std::string& path, const std::vector<std::string>& args = {});

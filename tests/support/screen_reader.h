@@ -4,27 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "support/screen_text.h"
 #include "support/x_windows.h"
-
-// One decoded text screen. lines[r] holds cols bytes (code page 437 codes; '?' for cells
-// that match no glyph). fg/bg are text colour indices 0-15; fg is -1 for cells that show
-// no foreground pixel (blank cells) and both are -1 for undecodable cells. cursor marks
-// cells that matched only with pixel row 14 (the text cursor line) ignored.
-struct screen_text {
-  int cols = 0, rows = 0;
-  std::vector<std::string> lines;
-  std::vector<std::vector<int>> fg, bg;
-  std::vector<std::vector<bool>> cursor;
-  // Read from a window a whole multiple larger: each block of window pixels behind one
-  // frame pixel is a single colour (always true at the frame's own size).
-  bool uniform_blocks = true;
-  // Row r without trailing blanks.
-  std::string trimmed(int r) const;
-  // All rows joined with '\n', each trimmed, trailing empty rows dropped.
-  std::string text() const;
-  // First row holding `needle`, -1 when none.
-  int find_row(const std::string& needle) const;
-};
 
 // Index 0-15 of the text colour nearest to 0xRRGGBB.
 int nearest_text_color(unsigned long rgb);

@@ -1,5 +1,5 @@
 // Keyboard translation table (keeps every key's PC scan code and its codes under Shift, Ctrl, Alt).
-#include "runtime/window/keyboard.h"
+#include "runtime/console/keyboard_table.h"
 
 const int32_t keyboard_table[keyboard_table_rows][10] = {
     {     0,      0,      0,      0,      0,      0,      0,      0,      0,      0},  // 0
