@@ -54,9 +54,9 @@ void frame_builder_pause() {
   if (!frames_must_pause()) return;
   handshake_ask(frame_build_pause);
   wake_all(screen_change_signal);  // a builder asleep until the screen changes answers now
-  // While the screen is hidden the frame thread builds nothing and never answers; the
-  // pause word still keeps a build from starting.
-  handshake_wait_held(frame_build_pause, 0, [] { return screen_hidden.load() != 0; });
+  // While the screen is hidden the frame thread builds nothing and never answers, nor
+  // after shutdown began; the pause word still keeps a build from starting.
+  handshake_wait_held(frame_build_pause, 0, [] { return screen_hidden.load() != 0 || stop_all.load() != 0; });
 }
 
 void frame_builder_release() {

@@ -1,4 +1,6 @@
 // Frame thread (keeps the frame pacing and the orderly shutdown).
+#include <sched.h>
+
 #include <cstdint>
 
 #include "runtime/console/key_ring.h"
@@ -38,6 +40,10 @@ void offer_frame(int64_t now_ms) {
 // phases land where the 32 ms offers put them.
 void wait_for_frame_work() {
   uint32_t ticket = wake_ticket(screen_change_signal);
+  // A screen statement rebuilding the pages asks the builder to hold still and wakes this
+  // thread: answer here, since no frame may be due (the builder then stays idle until the
+  // pause is released; the statement's own change wakes this thread again).
+  if (handshake_answer(frame_build_pause)) sched_yield();
   int64_t now = monotonic_ms();
   int32_t mode = auto_display.load();
   bool automatic = mode != display_manual;

@@ -44,14 +44,19 @@ TEST_F(LifecycleWindow, EndDiscardsEarlierKeysAndEndsOnAFreshOne) {
   EXPECT_EQ(exit_status(), 0);
 }
 
-TEST_F(LifecycleWindow, EndDrawsItsPromptAfterAutomaticDisplayWasSwitchedOff) {
-  start_and_wait_for("lifecycle_end", {"manual"}, "WAIT");
+// "manual": END must switch automatic display back on to show its prompt. "width": a
+// screen rebuild while nothing blinks must not wait for a frame thread asleep.
+class LifecycleEndModes : public LifecycleWindow, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LifecycleEndModes, EndDrawsItsPromptAfterTheScreenChangedMode) {
+  start_and_wait_for("lifecycle_end", {GetParam()}, "WAIT");
   press(window, XK_x);
-  ASSERT_TRUE(wait_for_end_prompt()) << "END left the display in manual mode";
+  ASSERT_TRUE(wait_for_end_prompt()) << "END's prompt never showed after " << GetParam();
   EXPECT_TRUE(wait_for_text("GO"));
   press(window, XK_space);
   EXPECT_EQ(exit_status(), 0);
 }
+INSTANTIATE_TEST_SUITE_P(Modes, LifecycleEndModes, ::testing::Values("manual", "width"));
 
 TEST_F(LifecycleWindow, CloseButtonDuringEndsWaitExitsZero) {
   start_and_wait_for("lifecycle_end", {}, "WAIT");
