@@ -31,7 +31,7 @@
 
 namespace {
 
-constexpr int64_t segment_count = 87;
+constexpr int64_t segment_count = spectral_segment_count;
 constexpr int64_t array_elements = segment_count + 1;  // indices 0 to 87; element 0 is never used
 
 // The program's static variables, allocated once from the static arena.
@@ -248,7 +248,7 @@ const char* const help_text =
     "screen in that terminal.\n"
     "\n"
     "      --tty      show the screen in this terminal, whatever the display\n"
-    "      --window   show the screen in a window, even without a display\n"
+    "      --window   show the screen in a window, never in the terminal\n"
     "      --help     display this help and exit\n"
     "      --version  output version information and exit\n"
     "\n"

@@ -11,10 +11,10 @@
 #include "runtime/ground/sleeping.h"
 
 // Bits of `passed`: which optional arguments the program gave.
-constexpr int32_t passed_foreground = 1;  // COLOR on the console
-constexpr int32_t passed_background = 2;
-constexpr int32_t passed_row = 1;         // LOCATE on the console
-constexpr int32_t passed_column = 2;
+constexpr int32_t color_passed_foreground = 1;  // COLOR on the console
+constexpr int32_t color_passed_background = 2;
+constexpr int32_t locate_passed_row = 1;        // LOCATE on the console
+constexpr int32_t locate_passed_column = 2;
 
 int32_t controls_off = 0;
 int32_t label_controls_off = 0;
@@ -239,12 +239,13 @@ void controls_set(int32_t value) { controls_off = value == 2 ? 1 : 0; }
 int32_t controls_get() { return -controls_off; }
 
 void console_color(uint32_t foreground, uint32_t background, int32_t passed) {
-  if (((passed & passed_foreground) && foreground > 255) || ((passed & passed_background) && background > 255)) {
+  if (((passed & color_passed_foreground) && foreground > 255) ||
+      ((passed & color_passed_background) && background > 255)) {
     raise_error(error_illegal_function_call);
     return;
   }
-  if (passed & passed_foreground) std::printf("\x1b[38;5;%um", foreground);
-  if (passed & passed_background) std::printf("\x1b[48;5;%um", background);
+  if (passed & color_passed_foreground) std::printf("\x1b[38;5;%um", foreground);
+  if (passed & color_passed_background) std::printf("\x1b[48;5;%um", background);
   std::fflush(stdout);
 }
 
@@ -255,11 +256,11 @@ void console_clear(uint32_t background, int32_t passed_background) {
   }
   if (passed_background) std::printf("\x1b[48;5;%um", background);
   std::printf("\x1b[2J");
-  console_locate(1, 1, passed_row | passed_column);
+  console_locate(1, 1, locate_passed_row | locate_passed_column);
 }
 
 void console_locate(int32_t row, int32_t column, int32_t passed) {
-  if ((passed & (passed_row | passed_column)) != (passed_row | passed_column)) return;
+  if ((passed & (locate_passed_row | locate_passed_column)) != (locate_passed_row | locate_passed_column)) return;
   std::printf("\x1b[%d;%dH", row, column);
   std::fflush(stdout);
 }

@@ -79,8 +79,9 @@ extern int32_t auto_extend_rows;                                 // LOCATE may s
 constexpr int32_t frame_side_limit = 8192;
 
 // Statements that change `image` call screen_changed, so that when it is the visual page
-// (or `image` is null: the screen itself changed) the frame thread builds a frame at once
-// instead of at its next pass. Calls while a change is already pending cost two loads.
+// (or `image` is null: the screen itself changed) whoever draws the page (the frame thread,
+// or a terminal's painter), asleep until told, shows it at once. Calls while a change is
+// already pending cost two loads.
 void screen_changed(const screen_image* image);
 // Set by a front-end that can show a change at once on the thread that made it (the
 // terminal, whose painter would otherwise need a wake-up of its own): screen_changed calls

@@ -35,7 +35,7 @@ extern std::atomic<uint32_t> threads_done;    // P and T each set their bit as t
 constexpr uint32_t program_thread_parked = 1;
 constexpr uint32_t timer_thread_ended = 2;
 constexpr uint32_t all_threads_done = program_thread_parked | timer_thread_ended;
-extern std::atomic<int32_t> threads_started;  // W's start-up, once P and T run → P (whether a handshake has an answerer); 0/1
+extern std::atomic<int32_t> threads_started;  // runtime_main on the main thread, once P and T run → P (whether a handshake has an answerer); 0/1
 extern std::atomic<int32_t> program_ended;    // P's END → P's line check (no more event traps); 0/1
 extern std::atomic<int32_t> event_pending;    // any thread with news for P (an error, a timer, shutdown) → P's line check, which clears it
 extern std::atomic<uint8_t> program_suspended;  // the pause toggle (no writer in this program) → P's line check waits, W skips the buffer swap
@@ -50,6 +50,8 @@ extern handshake timer_table_state;            // P asks before it grows the tab
 
 extern std::atomic<int32_t> window_ready;       // W, once the window and its callbacks exist → P (requests wait for it); 0/1
 extern std::atomic<int32_t> screen_hidden;      // P (start hidden, show and hide; showing bumps screen_change_signal) → W (make the window later), F, the builder; 0/1
+constexpr int32_t exit_request_close = 1;  // exit_request_bits: the close button
+constexpr int32_t exit_request_break = 2;  // exit_request_bits: break (Ctrl+C in a terminal)
 extern std::atomic<int32_t> exit_request_bits;  // W: bit 0 close button; in a terminal its key thread: bit 1 break (Ctrl+C); bumps screen_change_signal → F (the painter) leaves its loop unless trapped
 extern std::atomic<int32_t> exit_trapped;       // P: the program handles exit requests itself; END clears it and bumps screen_change_signal → F
 extern handshake exclusive_access;              // P asks W to stand still for a moment (request_exclusive); W answers in its idle pass

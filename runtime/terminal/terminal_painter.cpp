@@ -27,9 +27,6 @@ namespace {
 // Like frames: a change is drawn at once, but a program that prints without pause gets at
 // most one pass every 4 ms, each drawing all it changed meanwhile.
 constexpr int64_t pass_gap_ms = 4;
-// With the display in manual mode the program asks for a picture without a signal: look
-// this often for the request.
-constexpr int32_t manual_look_ms = 15;
 
 // ANSI colour number of each text colour (the PC orders blue before red, ANSI red first).
 constexpr int ansi_of[8] = {0, 4, 2, 6, 1, 5, 3, 7};
@@ -324,7 +321,7 @@ void* terminal_painter_main(void*) {
     // A screen statement rebuilding the pages: hold still (paint reads no page until it is
     // done; its screen_changed then wakes the painter).
     if (handshake_answer(frame_build_pause)) sched_yield();
-    int32_t wait_ms = auto_display.load() == display_manual ? manual_look_ms : -1;
+    int32_t wait_ms = -1;  // every change of the display mode wakes it too
     if (pass_due()) {
       int64_t now = monotonic_ms();
       if (now - last_pass_ms.load() >= pass_gap_ms) {

@@ -27,7 +27,6 @@ namespace {
 // How long the rest of a key's sequence may take after its Escape before the Escape counts
 // as the Escape key itself.
 constexpr int escape_wait_ms = 25;
-constexpr int32_t exit_request_break = 2;  // bit 1 of exit_request_bits
 
 // The signals the key thread handles: the ones that end the process restore the terminal
 // first, a stop gives it back for the time being, a resize draws anew.
@@ -142,6 +141,9 @@ bool prepare_terminal() {
 int terminal_error_box(const char* message, const char* title, const char* dialog_type) {
   bool key_thread_asks = key_thread_known.load() && pthread_equal(pthread_self(), key_thread);
   if (key_thread_asks || on_terminal_painter()) {
+    // No box can be answered here: give the terminal back first, so the text stays on
+    // the user's screen (the process ends right after).
+    terminal_leave();
     std::fprintf(stderr, "%s: %s\n", title ? title : "", message ? message : "");
     return 0;
   }

@@ -15,8 +15,8 @@
 #include "runtime/top/front_end.h"
 
 // Bits of `passed`: which optional arguments the program gave.
-constexpr int32_t passed_number = 1;   // _ERRORMESSAGE$'s error number
-constexpr int32_t passed_message = 1;  // _ASSERT's message
+constexpr int32_t errormessage_passed_number = 1;  // _ERRORMESSAGE$'s error number
+constexpr int32_t assert_passed_message = 1;       // _ASSERT's message
 
 namespace {
 
@@ -109,12 +109,12 @@ int32_t func_inclerrorline() { return error_include_line; }
 rt_string* func_inclerrorfile() { return temporary_text(error_include_file); }
 
 rt_string* func_errormessage(int32_t number, int32_t passed) {
-  return temporary_text(error_message((passed & passed_number) ? number : err_value));
+  return temporary_text(error_message((passed & errormessage_passed_number) ? number : err_value));
 }
 
 void assert_statement(int32_t condition, rt_string* message, int32_t passed) {
   if (!assertions_enabled || condition) return;
-  if (has_console && (passed & passed_message) && message) {
+  if (has_console && (passed & assert_passed_message) && message) {
     std::fwrite(message->chars, 1, static_cast<size_t>(message->len), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);

@@ -7,9 +7,9 @@
 #include "runtime/values/strings.h"
 
 // Bits of `passed`: which optional arguments the program gave.
-constexpr int32_t passed_start = 1;     // INSTR's start position
-constexpr int32_t passed_count = 1;     // the MID$ statement's length
-constexpr int32_t passed_position = 1;  // ASC's position
+constexpr int32_t instr_passed_start = 1;    // INSTR's start position
+constexpr int32_t mid_passed_count = 1;      // the MID$ statement's length
+constexpr int32_t asc_passed_position = 1;   // ASC's position
 
 namespace {
 
@@ -142,7 +142,7 @@ rt_string* string_space(int64_t count) { return filled(count, ' '); }
 rt_string* string_repeat(int64_t count, int64_t code) { return filled(count, static_cast<uint8_t>(code & 0xFF)); }
 
 int32_t string_instr(int64_t start, rt_string* s, rt_string* find, int32_t passed) {
-  if (!(passed & passed_start)) start = 1;
+  if (!(passed & instr_passed_start)) start = 1;
   if (s->len == 0) return 0;
   if (start <= 0) {
     if (find->len == 0) return 0;
@@ -164,7 +164,7 @@ void string_mid_statement(rt_string* dest, int64_t start, int64_t count, rt_stri
   // Literal text is never written; null_string is shared by everyone.
   if (!pending_error && dest != null_string && !dest->readonly) {
     int64_t source_offset = 0;
-    count = (passed & passed_count) ? clamp32(count) : src->len;
+    count = (passed & mid_passed_count) ? clamp32(count) : src->len;
     start = clamp32(start);
     if (start < 1) {
       source_offset = 1 - start;  // the positions before the first byte eat source bytes
@@ -234,7 +234,7 @@ void string_rset(rt_string* dest, rt_string* src) {
 }
 
 int32_t string_asc(rt_string* s, int64_t position, int32_t passed) {
-  if (!(passed & passed_position)) position = 1;
+  if (!(passed & asc_passed_position)) position = 1;
   if (s->len == 0 || position < 1 || position > s->len) {
     raise_error(error_illegal_function_call);
     return 0;

@@ -117,11 +117,14 @@ class glut_message_set_cursor : public glut_message {
   void execute() override;
 };
 
-glut_message_exit_program::glut_message_exit_program(int32_t code) : glut_message(true), exit_code(code) {}
-void glut_message_exit_program::execute() {
+// The window thread's way out: the copied text goes to a clipboard manager first.
+[[noreturn]] static void exit_on_window_thread(int32_t status) {
   selection_hand_over();
-  std::exit(exit_code);
+  std::exit(status);
 }
+
+glut_message_exit_program::glut_message_exit_program(int32_t code) : glut_message(true), exit_code(code) {}
+void glut_message_exit_program::execute() { exit_on_window_thread(exit_code); }
 
 glut_message_set_window_title::glut_message_set_window_title(const char* text)
     : glut_message(false), title(strdup(text ? text : "")) {}
@@ -241,7 +244,10 @@ void remember_window_thread() {
 }
 
 void exit_process(int32_t status) {
-  if (window_ready.load() == 1 && !on_window_thread()) exit_via_window(status);
+  if (window_ready.load() == 1) {
+    if (!on_window_thread()) exit_via_window(status);
+    exit_on_window_thread(status);
+  }
   std::exit(status);
 }
 

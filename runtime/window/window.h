@@ -62,5 +62,5 @@ struct window_metrics_record {
 window_metrics_record window_metrics_get();
 // True for the enumerants window_get answers from the cache.
 bool window_metric_cached(int32_t what);
-// The frame thread: frames, the BIOS tick and the orderly shutdown.
+// The frame thread: frames and the orderly shutdown.
 void* frame_thread_main(void* unused);

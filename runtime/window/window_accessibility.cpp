@@ -23,7 +23,7 @@ Bool (*previous_converters[2])(Display*, XEvent*, xEvent*) = {nullptr, nullptr};
 
 bool thread_started = false;  // the accessibility thread runs (window thread only)
 int64_t opened_ms = 0;        // when the window was opened to screen readers
-constexpr int64_t latest_start_ms = 1000;  // the thread starts by then even without a frame
+constexpr int64_t latest_start_ms = 1000;  // on the first pass after this, the thread starts even without a frame
 
 // freeglut has no focus callback and does not ask for focus events: the window asks for
 // them itself, and they are read as Xlib converts them, as the close button's message is.

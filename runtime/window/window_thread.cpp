@@ -100,7 +100,7 @@ Display* require_display() {
 }  // namespace
 
 void window_close_requested() {
-  exit_request_bits.fetch_or(1);
+  exit_request_bits.fetch_or(exit_request_close);
   wake_all(screen_change_signal);  // the frame thread acts on it now
 }
 
@@ -176,11 +176,10 @@ void run_window_loop(int argc, char** argv) {
 
 namespace {
 
-// The one place the window thread waits between passes: until X sends something or another
-// thread wakes it (a new frame, a request, a selection event, request_exclusive). Unlike
-// a loop that sleeps a pass (1000 / display_rate ms) and then looks, it has no timeout:
-// a pass of sleep would add lag to every key and frame, and a look 60 times a second
-// costs power while nothing happens.
+// The one place the window thread waits: until X sends something or another thread wakes it
+// (a new frame, a request, a selection event, request_exclusive). Unlike a loop that sleeps
+// a pass and then looks, it has no timeout: a pass of sleep would add lag to every key and
+// frame, and a look 60 times a second costs power while nothing happens.
 void wait_for_window_work() {
   // Without the wake descriptor (it could not be made) nothing could end a wait without
   // a timeout: then the wait is one pass at most, as the toolkit's loop would have it.
