@@ -83,6 +83,9 @@ constexpr int32_t frame_side_limit = 8192;
 // or a terminal's painter), asleep until told, shows it at once. Calls while a change is
 // already pending cost two loads.
 void screen_changed(const screen_image* image);
+// Whoever draws the page shows a change at once, but a program that prints without pause
+// gets at most one picture per this many milliseconds, each showing all it changed meanwhile.
+constexpr int64_t screen_change_gap_ms = 4;
 // Set by a front-end that can show a change at once on the thread that made it (the
 // terminal, whose painter would otherwise need a wake-up of its own): screen_changed calls
 // it when the visual page changed and no change was pending yet, and leaves nothing

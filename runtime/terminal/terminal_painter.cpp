@@ -24,9 +24,6 @@
 
 namespace {
 
-// Like frames: a change is drawn at once, but a program that prints without pause gets at
-// most one pass every 4 ms, each drawing all it changed meanwhile.
-constexpr int64_t pass_gap_ms = 4;
 
 // ANSI colour number of each text colour (the PC orders blue before red, ANSI red first).
 constexpr int ansi_of[8] = {0, 4, 2, 6, 1, 5, 3, 7};
@@ -39,7 +36,7 @@ std::atomic<uint32_t> box_changes_drawn{0};  // terminal_box_changes as the last
 // One pass at a time: the painter's, or the program thread's (show_change_now). Everything
 // in shown_screen belongs to whoever holds it.
 std::mutex& paint_mutex = *new std::mutex;
-std::atomic<int64_t> last_pass_ms{-pass_gap_ms};  // when the last pass ended
+std::atomic<int64_t> last_pass_ms{-screen_change_gap_ms};  // when the last pass ended
 
 // What the terminal shows and where its cursor stands (under paint_mutex).
 struct shown_screen {
@@ -262,7 +259,7 @@ bool pass() {
 // painter. Changes that follow within the gap are left to the painter, which draws them
 // together.
 bool show_change_now() {
-  if (monotonic_ms() - last_pass_ms.load() < pass_gap_ms || auto_display.load() == display_manual) return false;
+  if (monotonic_ms() - last_pass_ms.load() < screen_change_gap_ms || auto_display.load() == display_manual) return false;
   std::unique_lock<std::mutex> hold(paint_mutex, std::try_to_lock);
   return hold.owns_lock() && pass();
 }
@@ -324,12 +321,12 @@ void* terminal_painter_main(void*) {
     int32_t wait_ms = -1;  // every change of the display mode wakes it too
     if (pass_due()) {
       int64_t now = monotonic_ms();
-      if (now - last_pass_ms.load() >= pass_gap_ms) {
+      if (now - last_pass_ms.load() >= screen_change_gap_ms) {
         std::lock_guard<std::mutex> hold(paint_mutex);
         pass();
         continue;
       }
-      wait_ms = static_cast<int32_t>(last_pass_ms + pass_gap_ms - now);
+      wait_ms = static_cast<int32_t>(last_pass_ms + screen_change_gap_ms - now);
     }
     wake_wait(screen_change_signal, ticket, wait_ms);
   }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "runtime/console/key_ring.h"
+#include "runtime/console/screen.h"
 #include "runtime/ground/emulated_clock.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/process_exit.h"
@@ -17,8 +18,7 @@
 
 namespace {
 
-constexpr int64_t change_frame_gap_ms = 4;  // a program that prints without pause gets at most 250 frames a second
-int64_t last_change_build_ms = -change_frame_gap_ms;  // when the frame thread last built a frame for a page change
+int64_t last_change_build_ms = -screen_change_gap_ms;  // when the frame thread last built a frame for a page change
 int32_t built_phase = -1;  // blink phase of the frame thread's last frame; -1 before the first
 
 // Offers a frame as at `now_ms`: frame_counter from the clock, then a build (in manual
@@ -33,7 +33,7 @@ void offer_frame(int64_t now_ms) {
 
 // The frame thread's one wait. Not passes that sleep 15 ms, then look (60 a second): it
 // builds a frame only when the page changed (at once, but at most one per
-// change_frame_gap_ms, so typed keys and printed text show without delay), when a frame
+// screen_change_gap_ms, so typed keys and printed text show without delay), when a frame
 // is asked for, or when the blink phase of something the last frame shows (the cursor,
 // blinking text) changes; and sleeps until the next such moment or until another thread
 // has news for it (screen_change_signal). frame_counter comes from the clock, so the
@@ -51,14 +51,14 @@ void wait_for_frame_work() {
   bool blinking = automatic && screen_hidden.load() != 1 && last_frame_blinks();
   int32_t phase = (frame_count_at(now) & blink_phase_bit) != 0;
   bool first = automatic && built_phase < 0;  // the start-up screen's frame, whatever changed
-  if (first || mode == display_one_frame || (changed && now - last_change_build_ms >= change_frame_gap_ms) ||
+  if (first || mode == display_one_frame || (changed && now - last_change_build_ms >= screen_change_gap_ms) ||
       (blinking && phase != built_phase)) {
     if (changed) last_change_build_ms = now;
     offer_frame(now);  // build_frame clears screen_change_pending before it looks at the page
     return;            // and looks again: news may have come during the build
   }
   if (handshake_is_asked(frame_thread_pause)) return;
-  int64_t deadline = changed ? last_change_build_ms + change_frame_gap_ms : -1;
+  int64_t deadline = changed ? last_change_build_ms + screen_change_gap_ms : -1;
   if (blinking) {
     int64_t change = next_blink_change_ms(now);
     if (deadline < 0 || change < deadline) deadline = change;
