@@ -7,10 +7,10 @@
 #include "bench/ratio_reporter.h"
 
 #include "app/segment_data.cpp"
+#include "runtime/ground/fpu.h"
 #include "runtime/values/data_reader.h"
 #include "runtime/values/number_text.h"
 #include "runtime/values/strings.h"
-#include "runtime/ground/fpu.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <cstdlib>
 
 #include "fuzz/fuzz_targets.h"
-#include "runtime/ground/conventional_memory.h"
 #include "runtime/console/screen.h"
-#include "runtime/values/strings.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/fpu.h"
+#include "runtime/values/strings.h"
 
 const char* fuzz_current_input = nullptr;
 

@@ -11,9 +11,9 @@
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
-#include "runtime/values/strings.h"
 #include "runtime/ground/sleeping.h"
 #include "runtime/ground/stop_signal.h"
+#include "runtime/values/strings.h"
 
 void* input_dest_ptrs[input_dest_capacity];
 uint32_t input_dest_types[input_dest_capacity];

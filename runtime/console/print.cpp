@@ -7,8 +7,8 @@
 #include "runtime/console/fonts.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/values/strings.h"
 #include "runtime/ground/sleeping.h"
+#include "runtime/values/strings.h"
 
 // Bits of `passed`: which optional arguments the program gave.
 constexpr int32_t color_passed_foreground = 1;  // COLOR on the console

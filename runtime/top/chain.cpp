@@ -11,9 +11,9 @@
 
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
+#include "runtime/ground/program_settings.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/values/strings.h"
-#include "runtime/ground/program_settings.h"
 
 const char chain_tag[] = "(unique-tag:=/@*$+-)";
 

@@ -1,9 +1,9 @@
 // The command line (keeps the building of COMMAND$ and of the start directory record).
 #include <cstring>
 
-#include "runtime/values/strings.h"
-#include "runtime/top/startup.h"
 #include "runtime/ground/program_settings.h"
+#include "runtime/top/startup.h"
+#include "runtime/values/strings.h"
 
 int64_t command_line_join(int argc, char** argv, char* out, int64_t capacity) {
   int64_t length = 0;

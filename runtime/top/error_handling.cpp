@@ -4,15 +4,15 @@
 #include <cstring>
 
 #include "runtime/ground/errors.h"
-#include "runtime/ground/shared_words.h"
-#include "runtime/values/strings.h"
-#include "runtime/top/error_handling.h"
+#include "runtime/ground/event_traps.h"
+#include "runtime/ground/process_exit.h"
 #include "runtime/ground/program_settings.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/ground/sleeping.h"
 #include "runtime/ground/threads.h"
-#include "runtime/ground/process_exit.h"
-#include "runtime/ground/event_traps.h"
+#include "runtime/top/error_handling.h"
 #include "runtime/top/front_end.h"
+#include "runtime/values/strings.h"
 
 // Bits of `passed`: which optional arguments the program gave.
 constexpr int32_t errormessage_passed_number = 1;  // _ERRORMESSAGE$'s error number

@@ -2,17 +2,17 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runtime/console/key_ring.h"
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/shared_words.h"
-#include "runtime/values/strings.h"
-#include "runtime/console/key_ring.h"
-#include "runtime/top/front_end.h"
+#include "runtime/ground/process_exit.h"
 #include "runtime/ground/program_settings.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/ground/sleeping.h"
 #include "runtime/ground/threads.h"
-#include "runtime/ground/process_exit.h"
+#include "runtime/top/front_end.h"
+#include "runtime/values/strings.h"
 
 void end_program() {
   program_ended = 1;

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include "runtime/ground/program_settings.h"
 
-
 struct rt_string;
 
 // The whole start-up sequence of the window thread, then the GLUT loop; returns only

@@ -10,8 +10,8 @@
 #include <mutex>
 
 #include "runtime/console/code_page.h"
-#include "runtime/window/desktop_identity.h"
 #include "runtime/ground/threads.h"
+#include "runtime/window/desktop_identity.h"
 
 namespace {
 

@@ -10,21 +10,21 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "runtime/ground/process_exit.h"
 #include "runtime/ground/shared_words.h"
-#include "runtime/window/message_box.h"
-#include "runtime/window/window_accessibility.h"
-#include "runtime/window/display_scale.h"
-#include "runtime/window/keyboard.h"
-#include "runtime/window/keypad_decimal.h"
-#include "runtime/window/frame_presenter.h"
-#include "runtime/window/textures.h"
-#include "runtime/window/selection.h"
-#include "runtime/window/window.h"
-#include "runtime/window/window_identity.h"
-#include "runtime/window/window_wake.h"
 #include "runtime/ground/sleeping.h"
 #include "runtime/ground/threads.h"
-#include "runtime/ground/process_exit.h"
+#include "runtime/window/display_scale.h"
+#include "runtime/window/frame_presenter.h"
+#include "runtime/window/keyboard.h"
+#include "runtime/window/keypad_decimal.h"
+#include "runtime/window/message_box.h"
+#include "runtime/window/selection.h"
+#include "runtime/window/textures.h"
+#include "runtime/window/window.h"
+#include "runtime/window/window_accessibility.h"
+#include "runtime/window/window_identity.h"
+#include "runtime/window/window_wake.h"
 
 namespace {
 

@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "runtime/console/input.h"
+#include "runtime/console/key_ring.h"
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/shared_words.h"
-#include "runtime/values/strings.h"
-#include "runtime/console/key_ring.h"
-#include "support/runtime_strings.h"
 #include "runtime/ground/sleeping.h"
+#include "runtime/values/strings.h"
+#include "support/runtime_strings.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/shared_words.h"
-#include "support/error_state.h"
-#include "runtime/ground/program_settings.h"
-#include "runtime/ground/sleeping.h"
-#include "runtime/ground/fpu.h"
-#include "runtime/ground/timers.h"
 #include "runtime/ground/event_traps.h"
+#include "runtime/ground/fpu.h"
+#include "runtime/ground/program_settings.h"
+#include "runtime/ground/shared_words.h"
+#include "runtime/ground/sleeping.h"
+#include "runtime/ground/timers.h"
+#include "support/error_state.h"
 
 namespace {
 

@@ -4,14 +4,14 @@
 // hides the cursor (nothing on screen blinks) and rebuilds the screen with WIDTH 40, then 80.
 #include <cstring>
 
-#include "tests/programs/program_prologue.h"
 #include "runtime/console/screen.h"
+#include "runtime/ground/program_settings.h"
 #include "runtime/ground/shared_words.h"
+#include "runtime/ground/sleeping.h"
 #include "runtime/top/error_handling.h"
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
-#include "runtime/ground/program_settings.h"
-#include "runtime/ground/sleeping.h"
+#include "tests/programs/program_prologue.h"
 
 static void program() {
   uint32_t mark = program_prologue();

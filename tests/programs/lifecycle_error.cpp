@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tests/programs/program_prologue.h"
+#include "runtime/ground/program_settings.h"
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
-#include "runtime/ground/program_settings.h"
+#include "tests/programs/program_prologue.h"
 
 static int32_t error_number = 9;
 

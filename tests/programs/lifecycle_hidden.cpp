@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string>
 
-#include "tests/programs/program_prologue.h"
+#include "runtime/ground/program_settings.h"
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
-#include "runtime/ground/program_settings.h"
+#include "tests/programs/program_prologue.h"
 
 static std::string text_of(const rt_string* s) { return std::string(reinterpret_cast<const char*>(s->chars), s->len); }
 

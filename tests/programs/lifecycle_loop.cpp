@@ -2,14 +2,14 @@
 // "trap" as argument 1 it handles the close button itself: prints CLOSED and ends with END.
 #include <cstring>
 
-#include "runtime/window/window.h"
+#include "runtime/ground/program_settings.h"
 #include "runtime/ground/shared_words.h"
+#include "runtime/ground/sleeping.h"
 #include "runtime/top/error_handling.h"
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
+#include "runtime/window/window.h"
 #include "tests/programs/program_prologue.h"
-#include "runtime/ground/program_settings.h"
-#include "runtime/ground/sleeping.h"
 
 static void program() {
   uint32_t mark = program_prologue();

@@ -2,18 +2,18 @@
 #pragma once
 #include <cstdlib>
 
-#include "runtime/ground/conventional_memory.h"
 #include "runtime/console/print.h"
 #include "runtime/console/screen.h"
 #include "runtime/console/shared_cells.h"
+#include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/shared_words.h"
-#include "runtime/values/strings.h"
-#include "runtime/window/window.h"
-#include "runtime/top/chain.h"
-#include "runtime/top/error_handling.h"
 #include "runtime/ground/fpu.h"
 #include "runtime/ground/process_exit.h"
+#include "runtime/ground/shared_words.h"
+#include "runtime/top/chain.h"
+#include "runtime/top/error_handling.h"
+#include "runtime/values/strings.h"
+#include "runtime/window/window.h"
 
 // Prologue: floating-point mode, division fault handler, the error-handler jump of a
 // program without handler, then the CHAIN hand-over.

@@ -1,12 +1,12 @@
 // Test program: renames its window, asks the window thread for the screen width, hides the window and ends.
 #include <cstdio>
 
-#include "runtime/window/window.h"
+#include "runtime/ground/sleeping.h"
 #include "runtime/top/error_handling.h"
 #include "runtime/top/program_end.h"
 #include "runtime/top/startup.h"
+#include "runtime/window/window.h"
 #include "tests/programs/program_prologue.h"
-#include "runtime/ground/sleeping.h"
 
 static void program() {
   uint32_t mark = program_prologue();

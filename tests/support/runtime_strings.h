@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "runtime/ground/errors.h"
-#include "runtime/ground/shared_words.h"
 #include "runtime/ground/conventional_memory.h"
+#include "runtime/ground/errors.h"
+#include "runtime/ground/fpu.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/values/string_storage.h"
 #include "runtime/values/strings.h"
-#include "runtime/ground/fpu.h"
 
 inline std::string text_of(const rt_string* s) {
   return std::string(reinterpret_cast<const char*>(s->chars), static_cast<size_t>(s->len));

@@ -12,15 +12,15 @@
 
 #include "runtime/ground/conventional_memory.h"
 #include "runtime/ground/errors.h"
-#include "runtime/ground/shared_words.h"
-#include "runtime/values/strings.h"
-#include "runtime/top/startup.h"
-#include "runtime/top/chain.h"
-#include "support/runtime_strings.h"
 #include "runtime/ground/program_settings.h"
+#include "runtime/ground/shared_words.h"
 #include "runtime/ground/sleeping.h"
 #include "runtime/ground/threads.h"
 #include "runtime/ground/timers.h"
+#include "runtime/top/chain.h"
+#include "runtime/top/startup.h"
+#include "runtime/values/strings.h"
+#include "support/runtime_strings.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "runtime/console/screen.h"
 #include "runtime/ground/shared_words.h"
-#include "runtime/window/window.h"
 #include "runtime/ground/sleeping.h"
+#include "runtime/window/window.h"
 
 namespace {
 
