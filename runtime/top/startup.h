@@ -1,12 +1,13 @@
 // Start-up: the runtime's whole start, the program thread, the command line and the directories.
 #pragma once
 #include <cstdint>
+
 #include "runtime/ground/program_settings.h"
 
 struct rt_string;
 
-// The whole start-up sequence of the window thread, then the GLUT loop; returns only
-// if the loop ever does. `main` of a translated program calls it with its routine.
+// The whole start-up sequence on the main thread, then the chosen front-end's loop (the
+// GLUT loop, or the terminal's keys); returns only if the loop ever does. `main` of a translated program calls it with its routine.
 int runtime_main(int argc, char** argv, program_routine routine);
 void* program_thread_main(void* unused);
 
