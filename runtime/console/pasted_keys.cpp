@@ -30,8 +30,8 @@ bool put_pasted_keys(const std::vector<char32_t>& text, uint32_t clear_mark) {
   std::vector<uint8_t> keys = paste_keys(text);
   for (uint8_t key : keys) {
     uint8_t character = 0, scan = 0;
-    if (character_key_entry(key, key_column_normal, &character, &scan))
-      bios_key_put_unless_cleared(character, scan, clear_mark);
+    if (!character_key_entry(key, key_column_normal, &character, &scan)) continue;
+    if (!bios_key_put_unless_cleared(character, scan, clear_mark)) break;  // cleared: the rest goes too
   }
   return !keys.empty();
 }

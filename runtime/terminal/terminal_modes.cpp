@@ -97,8 +97,10 @@ void terminal_leave() {
   }
   bool locked = pthread_mutex_timedlock(&output_mutex, &until) == 0;
   if (entered.exchange(0)) {
-    if (!output_broken.load()) write_all(leave_sequence, sizeof leave_sequence - 1);
-    tcsetattr(STDIN_FILENO, TCSADRAIN, &saved_modes);
+    // Without the lock the terminal is stalled: a write, or a wait for the output to
+    // drain, would hang the exit too. The modes come back at once all the same.
+    if (locked && !output_broken.load()) write_all(leave_sequence, sizeof leave_sequence - 1);
+    tcsetattr(STDIN_FILENO, locked ? TCSADRAIN : TCSANOW, &saved_modes);
   }
   if (locked) pthread_mutex_unlock(&output_mutex);
 }
