@@ -1,9 +1,9 @@
 // Terminal key thread (keeps the start of the terminal front-end, the read of keys and signals, and where each decoded key goes).
 #include <errno.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -29,24 +29,18 @@ namespace {
 constexpr int escape_wait_ms = 25;
 
 // The signals the key thread handles: the ones that end the process restore the terminal
-// first, a stop gives it back for the time being, a resize draws anew.
+// first, a stop gives it back for the time being, a resize draws anew. They stay blocked in
+// every thread and are read from signal_fd, so none ever interrupts a thread or waits for
+// one to come out of a system call.
 const int handled_signals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH};
 // Faults restore the terminal in the handler itself, then go on to whoever handled them before.
 const int fault_signals[] = {SIGSEGV, SIGBUS, SIGILL, SIGABRT};
 struct sigaction previous_fault_actions[4];
 
-int signal_pipe[2] = {-1, -1};  // handlers write the signal's number; the key thread reads it
+int signal_fd = -1;  // the handled signals as they arrive; read by the key thread
 uint64_t* const painter_handle = new uint64_t(0);  // zeroed handle cell, never freed
 std::atomic<bool> key_thread_known{false};
 pthread_t key_thread;
-
-void note_signal(int number) {
-  int saved = errno;
-  unsigned char byte = static_cast<unsigned char>(number);
-  ssize_t ignored = write(signal_pipe[1], &byte, 1);
-  (void)ignored;
-  errno = saved;
-}
 
 void on_fault(int number) {
   terminal_leave_now();
@@ -121,17 +115,15 @@ void deliver(const terminal_key& key) {
 bool prepare_terminal() {
   key_thread = pthread_self();
   key_thread_known = true;
-  if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  if (!terminal_enter()) return false;
-  terminal_painter_prepare();
-  // Blocked here, before any other thread exists, so only the key thread takes them.
+  // Blocked here, before any other thread exists: every thread inherits the mask.
   sigset_t set = handled_set();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  signal_fd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+  if (signal_fd < 0) return false;
+  if (!terminal_enter()) return false;
+  terminal_painter_prepare();
   struct sigaction action {};
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  action.sa_handler = note_signal;
-  for (int number : handled_signals) sigaction(number, &action, nullptr);
   action.sa_handler = on_fault;
   for (size_t i = 0; i < sizeof fault_signals / sizeof fault_signals[0]; ++i)
     sigaction(fault_signals[i], &action, &previous_fault_actions[i]);
@@ -152,22 +144,20 @@ int terminal_error_box(const char* message, const char* title, const char* dialo
 
 void run_terminal_loop() {
   start_thread(painter_handle, terminal_painter_main, nullptr);
-  sigset_t set = handled_set();
-  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
   key_decoder decoder;
   decoder.utf8 = locale_is_utf8();
   std::vector<terminal_key> keys;
   char bytes[4096];
   for (;;) {
-    pollfd waits[2] = {{STDIN_FILENO, POLLIN, 0}, {signal_pipe[0], POLLIN, 0}};
+    pollfd waits[2] = {{STDIN_FILENO, POLLIN, 0}, {signal_fd, POLLIN, 0}};
     int ready = poll(waits, 2, key_decoder_waiting(decoder) ? escape_wait_ms : -1);
     if (ready < 0 && errno != EINTR) end_by_signal(SIGHUP);
     keys.clear();
     if (ready == 0) key_decoder_flush(&decoder, &keys);
     if (ready > 0 && (waits[1].revents & POLLIN)) {
-      unsigned char numbers[16];
-      ssize_t count = read(signal_pipe[0], numbers, sizeof numbers);
-      for (ssize_t i = 0; i < count; ++i) handle_signal(numbers[i]);
+      signalfd_siginfo arrived[8];
+      ssize_t count = read(signal_fd, arrived, sizeof arrived);
+      for (ssize_t i = 0; i < count / ssize_t(sizeof arrived[0]); ++i) handle_signal(int(arrived[i].ssi_signo));
     }
     if (ready > 0 && (waits[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
       ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
