@@ -226,8 +226,10 @@ void input_statement(int32_t count, uint8_t line_end) {
     string_release_temporaries(editor.temp_mark, 0);
     if (stop_all.load()) return;  // shutdown: the program thread parks next
     if (key < 0) continue;
+    hold_screen_changes(true);
     switch (key) {
       case ctrl_return:
+        hold_screen_changes(false);
         finish(line_end, saved_cursor_visible, saved_auto_display, saved_read_source);
         return;
       case ctrl_backspace:
@@ -251,6 +253,7 @@ void input_statement(int32_t count, uint8_t line_end) {
         type_byte(static_cast<uint8_t>(key));
         break;
     }
+    hold_screen_changes(false);
     screen_changed(write_target);  // the echo and the cursor are final for this key: show them now
   }
 }

@@ -83,6 +83,10 @@ constexpr int32_t frame_side_limit = 8192;
 // or a terminal's painter), asleep until told, shows it at once. Calls while a change is
 // already pending cost two loads.
 void screen_changed(const screen_image* image);
+// While on, this thread's screen_changed calls are held back; the caller tells the change
+// itself once it is complete (INPUT: a key's echo, its validation and the cursor move show
+// as one picture, not first the echo and then the rest).
+void hold_screen_changes(bool on);
 // Whoever draws the page shows a change at once, but a program that prints without pause
 // gets at most one picture per this many milliseconds, each showing all it changed meanwhile.
 constexpr int64_t screen_change_gap_ms = 4;
