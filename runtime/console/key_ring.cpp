@@ -118,11 +118,17 @@ bool bios_key_put_unless_cleared(uint8_t character, uint8_t scan, uint32_t mark)
   return true;
 }
 
+void (*read_keys_while_waiting)(int32_t timeout_ms) = nullptr;
+
 bool key_wait(int32_t timeout_ms) {
   uint32_t ticket = wake_ticket(key_arrived);
   if (bios_key_count() > 0) return true;
   if (stop_all.load()) return false;
-  wake_wait(key_arrived, ticket, timeout_ms);
+  if (read_keys_while_waiting) {
+    read_keys_while_waiting(timeout_ms);
+  } else {
+    wake_wait(key_arrived, ticket, timeout_ms);
+  }
   return bios_key_count() > 0;
 }
 

@@ -36,6 +36,11 @@ int32_t key_backlog_count();
 // Program thread: waits until a key is in the ring, timeout_ms passes or shutdown has
 // begun; true when a key waits.
 bool key_wait(int32_t timeout_ms);
+// Set by a front-end whose keys the waiting program thread can read itself (the terminal):
+// key_wait calls it instead of sleeping, when no key waits and shutdown has not begun. It
+// returns when it put a key, timeout_ms passed or shutdown began; early returns are allowed.
+// Null: key_wait sleeps until another thread puts a key.
+extern void (*read_keys_while_waiting)(int32_t timeout_ms);
 // Ends every key_wait now (shutdown).
 void key_waiters_wake();
 // Program thread: drops every key waiting in the ring and its backlog.
