@@ -140,9 +140,10 @@ bool take_keys(bool program_thread, bool timed_out) {
     key_decoder_flush(&reading.decoder, &reading.keys);
   } else {
     // The key thread may have been woken by bytes that the program thread read in its turn:
-    // a read with nothing to read would block, and hold the signals back.
+    // a read with nothing to read would block, and hold the signals back. (The program
+    // thread reads only what its own poll, in its turn, found.)
     pollfd input{STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, 1, 0) <= 0) return true;
+    if (!program_thread && poll(&input, 1, 0) <= 0) return true;
     char bytes[4096];
     ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
     // The terminal went away (the connection dropped).
@@ -203,8 +204,10 @@ void program_thread_reads_keys(int32_t timeout_ms) {
     int32_t wait_ms = reading_wait_ms(left);
     int ready = poll(waits, 2, wait_ms);
     if (ready < 0 && errno != EINTR) break;
+    bool input = ready > 0 && (waits[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL));
+    bool escape_overdue = ready == 0 && wait_ms != left;
     // A lost terminal is the key thread's to handle: it reads again once the turn is back.
-    if (!take_keys(true, ready == 0 && wait_ms != left)) break;
+    if ((input || escape_overdue) && !take_keys(true, escape_overdue)) break;
   }
   give_turn(false);
 }
