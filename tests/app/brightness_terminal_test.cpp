@@ -157,6 +157,18 @@ TEST(terminal_fatal_error, BoxThenTheTerminalBack) {
   EXPECT_TRUE(same_modes(session.modes(), before));
 }
 
+// A program that never waits for a key still gets its keys: the break key ends it.
+TEST(terminal_busy_program, CtrlCEndsAProgramThatNeverWaitsForAKey) {
+  terminal_session session;
+  termios before = session.modes();
+  ASSERT_TRUE(session.start(std::string(TEST_PROGRAM_DIR) + "/lifecycle_loop"));
+  ASSERT_TRUE(session.wait_until([](const screen_text& s) { return s.trimmed(0) == "RUN"; })) << session.screen.text();
+  session.type("\x03");
+  EXPECT_EQ(session.exit_status(), 0);
+  EXPECT_FALSE(session.alternate_screen());
+  EXPECT_TRUE(same_modes(session.modes(), before));
+}
+
 // A terminal smaller than the screen gets a one-line notice; back to size, the page shows again.
 TEST_F(calculator_terminal, SmallTerminalShowsANoticeUntilResized) {
   session.resize(60, 20);
