@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include <X11/Xatom.h>
@@ -173,17 +174,29 @@ void x_focus(Display* display, unsigned long window) {
   XSync(display, False);
 }
 
-void x_send_close(Display* display, unsigned long window) {
+namespace {
+
+// Sends a 32-bit client message of `type` about `window` to `to`, with `mask`, and waits
+// until the server has it.
+void send_client_message(Display* display, unsigned long to, unsigned long window, const char* type,
+                         std::initializer_list<long> data, long mask) {
   XEvent event;
   std::memset(&event, 0, sizeof event);
   event.xclient.type = ClientMessage;
   event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.message_type = XInternAtom(display, type, False);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, window, False, NoEventMask, &event);
+  int i = 0;
+  for (long value : data) event.xclient.data.l[i++] = value;
+  XSendEvent(display, to, False, mask, &event);
   XSync(display, False);
+}
+
+}  // namespace
+
+void x_send_close(Display* display, unsigned long window) {
+  send_client_message(display, window, window, "WM_PROTOCOLS",
+                      {static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False)), CurrentTime}, NoEventMask);
 }
 
 pid_t x_start_window_manager(Display* display) {
@@ -212,16 +225,9 @@ void x_end_window_manager(Display* display, pid_t manager) {
 }
 
 void x_set_maximized(Display* display, unsigned long window, bool on) {
-  XEvent event;
-  std::memset(&event, 0, sizeof event);
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = on ? 1 : 0;  // _NET_WM_STATE_ADD or _REMOVE
-  event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False));
-  event.xclient.data.l[2] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
-  event.xclient.data.l[3] = 1;  // asked for by an application
-  XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-  XSync(display, False);
+  // _NET_WM_STATE_ADD or _REMOVE, both maximized states, asked for by an application.
+  send_client_message(display, DefaultRootWindow(display), window, "_NET_WM_STATE",
+                      {on ? 1L : 0L, static_cast<long>(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False)),
+                       static_cast<long>(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False)), 1L},
+                      SubstructureRedirectMask | SubstructureNotifyMask);
 }
