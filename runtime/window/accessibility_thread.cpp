@@ -35,14 +35,20 @@ struct mailbox_event {
   alert_contents alert;  // alert_open
 };
 
+// A page as the frame builder hands it over: character and attribute bytes, the cursor cell,
+// the size of a cell on screen.
+struct page_mail {
+  std::vector<uint8_t> cells;
+  int32_t columns = 0, rows = 0, cursor_x = -1, cursor_y = -1, cell_width = 8, cell_height = 16;
+};
+
 // What the other threads hand over; the accessibility thread takes it out under the lock.
 // Made once and never freed: other threads may publish while the process ends.
 struct mailbox {
   std::mutex lock;
   bool delivery_due = false;  // a delivery is scheduled on the accessibility thread
   // The newest page, whether the thread has taken it, and what it was taken with.
-  std::vector<uint8_t> cells;
-  int32_t columns = 0, rows = 0, cursor_x = -1, cursor_y = -1, cell_width = 8, cell_height = 16;
+  page_mail page;
   bool page_new = false;
   window_geometry window;
   std::string title;  // as the program set it
@@ -69,8 +75,7 @@ gboolean deliver(gpointer) {
   bool window_new = false, page_new = false;
   window_geometry window;
   std::string title;
-  std::vector<uint8_t> cells;
-  int32_t columns = 0, rows = 0, cursor_x = 0, cursor_y = 0, cell_width = 8, cell_height = 16;
+  page_mail page;
   std::vector<mailbox_event> events;
   {
     std::lock_guard<std::mutex> hold(mail.lock);
@@ -82,13 +87,7 @@ gboolean deliver(gpointer) {
     }
     if (mail.page_new && now - last_page_us >= page_gap_us) {
       page_new = true;
-      cells = mail.cells;
-      columns = mail.columns;
-      rows = mail.rows;
-      cursor_x = mail.cursor_x;
-      cursor_y = mail.cursor_y;
-      cell_width = mail.cell_width;
-      cell_height = mail.cell_height;
+      page = mail.page;
       mail.page_new = false;
     }
     events.swap(mail.events);
@@ -102,8 +101,8 @@ gboolean deliver(gpointer) {
   if (window_new) accessible_tree_place_window(window, desktop_title_text(title.c_str()));
   if (page_new) {
     last_page_us = now;
-    accessible_tree_show_page(page_from_cells(cells.data(), columns, rows, cursor_x, cursor_y), cell_width,
-                              cell_height);
+    accessible_tree_show_page(page_from_cells(page.cells.data(), page.columns, page.rows, page.cursor_x, page.cursor_y),
+                              page.cell_width, page.cell_height);
   }
   for (const mailbox_event& event : events) {
     switch (event.kind) {
@@ -158,17 +157,18 @@ void accessibility_publish_page(const uint8_t* cells, int32_t columns, int32_t r
   if (!accessibility_running() || columns <= 0 || rows <= 0) return;
   size_t bytes = size_t(columns) * size_t(rows) * 2;
   std::lock_guard<std::mutex> hold(mail.lock);
-  if (columns == mail.columns && rows == mail.rows && cursor_x == mail.cursor_x && cursor_y == mail.cursor_y &&
-      cell_width == mail.cell_width && cell_height == mail.cell_height && bytes == mail.cells.size() &&
-      std::memcmp(cells, mail.cells.data(), bytes) == 0)
+  page_mail& page = mail.page;
+  if (columns == page.columns && rows == page.rows && cursor_x == page.cursor_x && cursor_y == page.cursor_y &&
+      cell_width == page.cell_width && cell_height == page.cell_height && bytes == page.cells.size() &&
+      std::memcmp(cells, page.cells.data(), bytes) == 0)
     return;  // a frame for the blinking cursor: the text is the same
-  mail.cells.assign(cells, cells + bytes);
-  mail.columns = columns;
-  mail.rows = rows;
-  mail.cursor_x = cursor_x;
-  mail.cursor_y = cursor_y;
-  mail.cell_width = cell_width;
-  mail.cell_height = cell_height;
+  page.cells.assign(cells, cells + bytes);
+  page.columns = columns;
+  page.rows = rows;
+  page.cursor_x = cursor_x;
+  page.cursor_y = cursor_y;
+  page.cell_width = cell_width;
+  page.cell_height = cell_height;
   mail.page_new = true;
   deliver_soon();
 }
