@@ -11,13 +11,11 @@
 #include <vector>
 
 #include "runtime/console/code_page.h"
-#include "runtime/console/key_ring.h"
+#include "runtime/console/program_stop.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/process_exit.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/ground/sleeping.h"
-#include "runtime/ground/stop_signal.h"
-#include "runtime/ground/timers.h"
 #include "runtime/terminal/terminal_box.h"
 #include "runtime/terminal/terminal_cells.h"
 #include "runtime/terminal/terminal_modes.h"
@@ -267,13 +265,7 @@ bool show_change_now() {
 // Orderly shutdown, as the frame thread leads it with a window: the program and event
 // timer threads stop, then the terminal is given back and the process ends.
 [[noreturn]] void lead_shutdown() {
-  stop_all_threads();
-  event_pending = 1;
-  timers_changed();
-  key_waiters_wake();
-  terminal_box_wake();
-  wait_for_threads_done();
-  close_all();
+  stop_program_threads(terminal_box_wake);
   terminal_exit(exit_status_orderly);
 }
 

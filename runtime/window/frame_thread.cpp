@@ -3,15 +3,13 @@
 
 #include <cstdint>
 
-#include "runtime/console/key_ring.h"
+#include "runtime/console/program_stop.h"
 #include "runtime/console/screen.h"
 #include "runtime/ground/emulated_clock.h"
 #include "runtime/ground/errors.h"
 #include "runtime/ground/process_exit.h"
 #include "runtime/ground/shared_words.h"
 #include "runtime/ground/sleeping.h"
-#include "runtime/ground/stop_signal.h"
-#include "runtime/ground/timers.h"
 #include "runtime/ground/wake_signal.h"
 #include "runtime/window/frame_builder.h"
 #include "runtime/window/window.h"
@@ -91,11 +89,6 @@ void* frame_thread_main(void*) {
   }
 
   // Orderly shutdown: stop the program and event timer threads, then end the process.
-  stop_all_threads();
-  event_pending = 1;
-  timers_changed();
-  key_waiters_wake();
-  wait_for_threads_done();  // told by each thread's done bit, not by looking every 16 ms
-  close_all();
+  stop_program_threads(nullptr);
   exit_via_window(exit_status_orderly);
 }
